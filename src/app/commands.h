@@ -1,0 +1,13 @@
+// The three ways into quillet. Each takes the arguments from its command word
+// on (argv[0] is "convert", "encode" or the program) and returns the exit code.
+#pragma once
+
+namespace quillet::app {
+
+inline constexpr const char* kVersion = "0.1.0";
+
+int RunWindow(int argc, char** argv);
+int RunConvert(int argc, char** argv);
+int RunEncode(int argc, char** argv);
+
+}  // namespace quillet::app

@@ -1,0 +1,82 @@
+// The Convert command's driver: deck in, slide-show movie, its script and the
+// page out. It reports to an observer, so the window and the command line share
+// it, and knows nothing of Qt Widgets.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace quillet {
+
+// The job state the window keeps and the driver reads and writes.
+struct JobState {
+  std::string m_PptPath;          // the deck; the driver takes it from txtPPT's text
+  std::string m_SwfPath;          // the movie, set by the driver
+  std::int32_t m_Percent = 0;     // progress shown by the display
+  std::int32_t m_SizeDivisor = 2; // k: 3 small, 2 medium, 1 big
+};
+
+// What a conversion tells whoever shows it. Calls come from the thread that
+// runs the conversion; a window forwards them to its own thread.
+class ConversionObserver {
+ public:
+  virtual ~ConversionObserver() = default;
+  // After each slide: the job's m_Percent, slides done so far, slide count.
+  virtual void ShowProgress(int percent, int slidesDone, int slideCount) = 0;
+  // A stage worth telling while no percentage moves ("Exporting slides...").
+  virtual void ShowStatus(const std::string& text) = 0;
+  // The bar and caption go back to empty.
+  virtual void ClearProgress() = 0;
+  // "Conversion complete.": returns once the user has seen it. The page is
+  // written after this returns.
+  virtual void ConversionComplete() = 0;
+  // Something the user should know that does not stop the conversion.
+  virtual void Warning(const std::string& text) = 0;
+  // The page is written: open it (the window always does, the command line
+  // with --open).
+  virtual void OpenPage(const std::filesystem::path& page) = 0;
+};
+
+// Set from any thread to stop a conversion at its next check; the slide
+// exporter ends LibreOffice at once.
+class CancelFlag {
+ public:
+  void Cancel() { cancelled_.store(true); }
+  bool IsCancelled() const { return cancelled_.load(); }
+
+ private:
+  std::atomic<bool> cancelled_{false};
+};
+
+struct ConversionSetup {
+  std::filesystem::path programFolder;  // holds qzp.html and, when writable, temp/
+  int exportTimeLimitSeconds = 600;     // LibreOffice is ended after this
+};
+
+struct ConversionOutcome {
+  std::filesystem::path movie;   // NAME.swf
+  std::filesystem::path script;  // NAME.swf.js
+  std::filesystem::path page;    // NAME.html
+  int width = 0;                 // W, H: the frame in pixels
+  int height = 0;
+  int slideCount = 0;
+};
+
+// Converts job.m_PptPath... see convert_presentation.cpp. `deckText` is the
+// text of txtPPT and `outputFolder` the text of txtSwf. Throws quillet::Error
+// with a one-line message a user can act on; throws ConversionCancelled when
+// `cancel` was set. Either way no partial output is left and earlier outputs
+// of the same name are untouched.
+ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText,
+                                      const std::string& outputFolder,
+                                      const ConversionSetup& setup,
+                                      ConversionObserver& observer, const CancelFlag& cancel);
+
+class ConversionCancelled : public std::exception {
+ public:
+  const char* what() const noexcept override { return "The conversion was cancelled."; }
+};
+
+}  // namespace quillet
