@@ -1,0 +1,105 @@
+// The program folder and the work folder. Two Quillet processes converting at
+// once must never share a work folder (each empties it first), so a work
+// folder is held through flock() on a lock file inside it; a process that
+// finds the first one held moves on to the next.
+#include "platform/program_folder.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/error.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kMostWorkFolders = 64;
+constexpr const char* kLockFileName = ".lock";
+
+bool CanWriteFolder(const std::filesystem::path& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// Creates `folder` (and its parents); true when it is then a writable folder.
+bool MakeWritableFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  return std::filesystem::is_directory(folder, error) && CanWriteFolder(folder);
+}
+
+std::filesystem::path CacheFolder() {
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  if (cache != nullptr && cache[0] == '/') return cache;
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::filesystem::path(home) / ".cache";
+  return std::filesystem::temp_directory_path();
+}
+
+// -1 when the folder is held by another process; throws on other failures.
+int TryLock(const std::filesystem::path& folder) {
+  const std::filesystem::path lockFile = folder / kLockFileName;
+  const int descriptor = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (descriptor < 0) {
+    throw Error(kGeneral, "cannot use the work folder " + folder.string() + ": " + std::strerror(errno));
+  }
+  if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) return descriptor;
+  const int failure = errno;
+  ::close(descriptor);
+  if (failure == EWOULDBLOCK) return -1;
+  throw Error(kGeneral, "cannot lock the work folder " + folder.string() + ": " + std::strerror(failure));
+}
+
+}  // namespace
+
+std::filesystem::path ProgramFolder() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error) throw Error(kGeneral, "cannot find the program's folder: " + error.message());
+  return executable.parent_path();
+}
+
+std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder) {
+  const std::filesystem::path beside = programFolder / "temp";
+  if (MakeWritableFolder(beside)) return beside;
+  const std::filesystem::path cached = CacheFolder() / "quillet" / "temp";
+  if (MakeWritableFolder(cached)) return cached;
+  throw Error(kGeneral, "cannot create a work folder: neither " + beside.string() + " nor " + cached.string() +
+                            " can be written");
+}
+
+WorkFolder WorkFolder::Acquire(const std::filesystem::path& root) {
+  if (!MakeWritableFolder(root)) throw Error(kGeneral, "cannot create the work folder " + root.string());
+  for (int slot = 1; slot <= kMostWorkFolders; ++slot) {
+    const std::filesystem::path folder = slot == 1 ? root : root / (".busy-" + std::to_string(slot));
+    if (!MakeWritableFolder(folder)) throw Error(kGeneral, "cannot create the work folder " + folder.string());
+    const int lock = TryLock(folder);
+    if (lock >= 0) return WorkFolder(folder, lock);
+  }
+  throw Error(kGeneral, "too many conversions are running at once (every work folder under " + root.string() +
+                            " is in use)");
+}
+
+WorkFolder::WorkFolder(WorkFolder&& other) noexcept : path_(std::move(other.path_)), lock_(other.lock_) {
+  other.lock_ = -1;
+}
+
+WorkFolder& WorkFolder::operator=(WorkFolder&& other) noexcept {
+  if (this != &other) {
+    if (lock_ >= 0) ::close(lock_);
+    path_ = std::move(other.path_);
+    lock_ = other.lock_;
+    other.lock_ = -1;
+  }
+  return *this;
+}
+
+WorkFolder::~WorkFolder() {
+  if (lock_ >= 0) ::close(lock_);
+}
+
+}  // namespace quillet

@@ -1,0 +1,238 @@
+// The slide exporter. LibreOffice's --convert-to exits 0 even when it cannot
+// load a file, so success is judged by the PDF it leaves, never by its exit
+// code or by what it prints (every run warns about javaldx). Each run has its
+// own -env:UserInstallation profile: a second LibreOffice started with a
+// profile already in use hands its work to the first and returns at once.
+#include "platform/slide_exporter.h"
+
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-image.h>
+#include <poppler-page-renderer.h>
+#include <poppler-page.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "platform/error.h"
+#include "platform/picture_file.h"
+#include "platform/surface.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kLibreOfficePackage = "libreoffice-impress";
+constexpr int kReportedOutputLines = 3;
+
+std::string LowerExtension(const std::filesystem::path& deck) {
+  std::string extension = deck.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+bool IsPdf(const std::filesystem::path& deck) { return LowerExtension(deck) == ".pdf"; }
+
+// A hidden scratch folder inside `parent`, removed with the object.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::filesystem::path& parent) {
+    std::string pattern = (parent / ".export-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw Error(kGeneral, "cannot create a scratch folder in " + parent.string());
+    }
+    path_ = pattern;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// file:// URL of an absolute path, every byte outside the unreserved set and
+// "/" percent-encoded.
+std::string FileUrl(const std::filesystem::path& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (unsigned char c : path.string()) {
+    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      url += static_cast<char>(c);
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+}
+
+std::filesystem::path FindLibreOffice() {
+  for (const char* name : {"soffice", "libreoffice"}) {
+    std::filesystem::path found = FindProgram(name);
+    if (!found.empty()) return found;
+  }
+  return FindProgram("/usr/lib/libreoffice/program/soffice");
+}
+
+// The last lines LibreOffice printed, without its harmless chatter.
+std::string LastLines(const std::string& output) {
+  std::vector<std::string> kept;
+  std::istringstream lines(output);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.find("javaldx") != std::string::npos || line.rfind("convert ", 0) == 0) continue;
+    kept.push_back(line);
+  }
+  if (kept.empty()) return "LibreOffice printed nothing";
+  std::string text;
+  const std::size_t first = kept.size() > kReportedOutputLines ? kept.size() - kReportedOutputLines : 0;
+  for (std::size_t i = first; i < kept.size(); ++i) {
+    if (!text.empty()) text += " / ";
+    text += kept[i];
+  }
+  return text;
+}
+
+// LibreOffice prints the deck as a PDF; returns the PDF's path.
+std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::filesystem::path& scratch,
+                                 const SlideExportSettings& settings) {
+  const std::filesystem::path libreOffice = FindLibreOffice();
+  if (libreOffice.empty()) {
+    throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice is not installed (install the package " +
+                              kLibreOfficePackage + ")");
+  }
+  // A copy under a plain name keeps odd file names away from LibreOffice's
+  // command line and its lock file away from the user's folder.
+  const std::filesystem::path input = scratch / ("deck" + LowerExtension(deck));
+  std::error_code error;
+  std::filesystem::copy_file(deck, input, error);
+  if (error) throw Error(kGeneral, "cannot read " + deck.string() + ": " + error.message());
+  const std::filesystem::path pdfFolder = scratch / "pdf";
+  const std::vector<std::string> arguments = {
+      libreOffice.string(),
+      "-env:UserInstallation=" + FileUrl(scratch / "profile"),
+      "--headless", "--invisible", "--nologo", "--norestore", "--nodefault", "--nolockcheck",
+      "--convert-to", "pdf:impress_pdf_Export",
+      "--outdir", pdfFolder.string(),
+      input.string(),
+  };
+  ChildSettings childSettings;
+  childSettings.timeLimit = settings.timeLimit;
+  childSettings.isCancelled = settings.isCancelled;
+  const ChildOutcome outcome = RunChildProcess(arguments, childSettings);
+  switch (outcome.end) {
+    case ChildEnd::kCancelled:
+      throw SlideExportCancelled();
+    case ChildEnd::kTimedOut:
+      throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice did not finish within " +
+                                std::to_string(settings.timeLimit.count() / 1000) + " seconds");
+    case ChildEnd::kKilled:
+    case ChildEnd::kExited:
+      break;
+  }
+  const std::filesystem::path pdf = pdfFolder / "deck.pdf";
+  if (!std::filesystem::is_regular_file(pdf, error) || std::filesystem::file_size(pdf, error) == 0) {
+    throw Error(kGeneral, deck.string() + " is not a presentation LibreOffice can open (" + LastLines(outcome.output) +
+                              ")");
+  }
+  return pdf;
+}
+
+Surface ToSurface(const poppler::image& image) {
+  const int width = image.width();
+  const int height = image.height();
+  Surface surface(width, height);
+  const char* bytes = image.const_data();
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const unsigned char*>(bytes + static_cast<std::size_t>(y) * image.bytes_per_row());
+    std::uint8_t* out = surface.Row(y);
+    for (int x = 0; x < width; ++x) {
+      switch (image.format()) {
+        case poppler::image::format_argb32:  // native 0xAARRGGBB: B, G, R, A in memory
+          out[3 * x] = row[4 * x + 2];
+          out[3 * x + 1] = row[4 * x + 1];
+          out[3 * x + 2] = row[4 * x];
+          break;
+        case poppler::image::format_rgb24:
+          out[3 * x] = row[4 * x + 2];
+          out[3 * x + 1] = row[4 * x + 1];
+          out[3 * x + 2] = row[4 * x];
+          break;
+        case poppler::image::format_bgr24:
+          out[3 * x] = row[3 * x + 2];
+          out[3 * x + 1] = row[3 * x + 1];
+          out[3 * x + 2] = row[3 * x];
+          break;
+        case poppler::image::format_gray8:
+          out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = row[x];
+          break;
+        case poppler::image::format_mono:
+        case poppler::image::format_invalid:
+          throw Error(kGeneral, "poppler rendered a slide in an unexpected pixel format");
+      }
+    }
+  }
+  return surface;
+}
+
+void IgnorePopplerMessage(const std::string&, void*) {}
+
+int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& deck,
+                const std::filesystem::path& folder, const SlideExportSettings& settings) {
+  poppler::set_debug_error_function(IgnorePopplerMessage, nullptr);
+  std::unique_ptr<poppler::document> document(poppler::document::load_from_file(pdf.string()));
+  if (!document) throw Error(kGeneral, deck.string() + " is not a PDF file poppler can read");
+  if (document->is_locked()) throw Error(kGeneral, deck.string() + " is protected by a password");
+  const int pages = document->pages();
+  if (pages <= 0) throw Error(kGeneral, deck.string() + " has no slides");
+  poppler::page_renderer renderer;
+  renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
+  renderer.set_image_format(poppler::image::format_argb32);
+  renderer.set_paper_color(0xffffffff);
+  for (int index = 0; index < pages; ++index) {
+    if (settings.isCancelled && settings.isCancelled()) throw SlideExportCancelled();
+    std::unique_ptr<poppler::page> page(document->create_page(index));
+    if (!page) throw Error(kGeneral, "cannot read slide " + std::to_string(index + 1) + " of " + deck.string());
+    const poppler::image image = renderer.render_page(page.get(), settings.dotsPerInch, settings.dotsPerInch);
+    if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) {
+      throw Error(kGeneral, "cannot render slide " + std::to_string(index + 1) + " of " + deck.string());
+    }
+    WriteJpeg(ToSurface(image), folder / ("Slide" + std::to_string(index + 1) + ".jpg"), settings.jpegQuality);
+  }
+  return pages;
+}
+
+}  // namespace
+
+bool IsDeckExtension(const std::filesystem::path& deck) {
+  static const char* const kExtensions[] = {".ppt", ".pptx", ".pptm", ".pps", ".ppsx", ".ppsm", ".pot",
+                                            ".potx", ".potm", ".odp", ".fodp", ".otp", ".pdf"};
+  const std::string extension = LowerExtension(deck);
+  return std::any_of(std::begin(kExtensions), std::end(kExtensions),
+                     [&](const char* known) { return extension == known; });
+}
+
+int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& folder,
+                 const SlideExportSettings& settings) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(deck, error)) throw Error(kGeneral, "cannot find the presentation " + deck.string());
+  if (std::filesystem::file_size(deck, error) == 0) throw Error(kGeneral, deck.string() + " is empty");
+  if (IsPdf(deck)) return RenderPages(deck, deck, folder, settings);
+  ScratchFolder scratch(folder);
+  const std::filesystem::path pdf = PrintToPdf(deck, scratch.Path(), settings);
+  return RenderPages(pdf, deck, folder, settings);
+}
+
+}  // namespace quillet
