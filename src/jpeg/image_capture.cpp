@@ -1,0 +1,118 @@
+// Image capture and colour sampling (ITU-T T.81 A.1.1 and A.2). Each
+// component's plane is the captured rectangle at the component's own
+// resolution: ceil(H * X / Hmax) x ceil(V * Y / Vmax) pixels, copied when that
+// is the rectangle's size and box-filtered down otherwise, then padded to
+// whole 8 x 8 blocks by repeating the last column and then the last row. Every
+// block is converted from RGB to Y, Cb or Cr with the level shift (JFIF 1.02
+// conversion), transformed and quantised at once; only the quantised
+// coefficients are kept.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "jpeg/cjpeg.h"
+#include "platform/error.h"
+
+namespace quillet {
+
+namespace {
+
+// The colour conversion factors, held as floats, per component index.
+struct ColourRow {
+  float red;
+  float green;
+  float blue;
+  float plus;
+};
+
+constexpr ColourRow kColourRows[3] = {
+    {0.299f, 0.587f, 0.114f, -128.0f},       // Y, level-shifted
+    {-0.16874f, -0.33126f, 0.5f, 0.0f},      // Cb, centred on zero
+    {0.5f, -0.41869f, -0.08131f, 0.0f},      // Cr, centred on zero
+};
+
+struct PlaneSize {
+  std::int32_t width = 0;   // Wc
+  std::int32_t height = 0;  // Hc
+  std::int32_t paddedWidth = 0;   // Pw
+  std::int32_t paddedHeight = 0;  // Ph
+  friend bool operator==(const PlaneSize&, const PlaneSize&) = default;
+};
+
+std::int32_t RoundUpToBlock(std::int32_t length) { return (length + 7) / 8 * 8; }
+
+}  // namespace
+
+std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight,
+                              std::int32_t lSrcLeft, std::int32_t lSrcTop) {
+  if (lWidth <= 0 || lHeight <= 0) return 1;
+  // The plane must be addressable with 32-bit positions, and the rectangle
+  // must lie in the coordinate range.
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
+  const std::int64_t paddedArea =
+      (static_cast<std::int64_t>(lWidth) + 7) / 8 * 8 * ((static_cast<std::int64_t>(lHeight) + 7) / 8 * 8);
+  if (paddedArea > kLimit || static_cast<std::int64_t>(lSrcLeft) + lWidth > kLimit ||
+      static_cast<std::int64_t>(lSrcTop) + lHeight > kLimit)
+    throw Error(kOverflow, "Overflow");
+
+  std::vector<std::vector<std::int16_t>> planesData(m_Comp.size());
+  PlaneSize drawnSize;
+  Surface drawn;
+  for (std::size_t i = 0; i < m_Comp.size(); ++i) {
+    const ComponentRecord& component = m_Comp[i];
+    const ColourRow& colour = kColourRows[i];
+
+    PlaneSize size;
+    size.width = static_cast<std::int32_t>(std::ceil(static_cast<double>(component.H) * lWidth / m_Hmax));
+    size.height = static_cast<std::int32_t>(std::ceil(static_cast<double>(component.V) * lHeight / m_Vmax));
+    size.paddedWidth = RoundUpToBlock(size.width);
+    size.paddedHeight = RoundUpToBlock(size.height);
+
+    // A plane of the size of the one before is the same drawing.
+    if (!(size == drawnSize)) {
+      drawn = BoxFilter(surface, lSrcLeft, lSrcTop, lWidth, lHeight, size.width, size.height);
+      drawnSize = size;
+    }
+
+    std::vector<std::int16_t>& data = planesData[i];
+    data.assign(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight, 0);
+    std::int32_t p = 0;
+    const std::int32_t blockRows = size.paddedHeight / 8;
+    const std::int32_t blockColumns = size.paddedWidth / 8;
+    for (std::int32_t blockRow = 0; blockRow < blockRows; ++blockRow) {
+      for (std::int32_t blockColumn = 0; blockColumn < blockColumns; ++blockColumn) {
+        for (int j = 0; j < 8; ++j) {
+          // Padding repeats the last real column, then the last real row.
+          const std::int32_t y = std::min(blockRow * 8 + j, size.height - 1);
+          const std::uint8_t* row = drawn.Row(y);
+          for (int k = 0; k < 8; ++k) {
+            const std::int32_t x = std::min(blockColumn * 8 + k, size.width - 1);
+            const std::uint8_t* pixel = row + static_cast<std::size_t>(x) * 3;
+            const float red = pixel[0];
+            const float green = pixel[1];
+            const float blue = pixel[2];
+            m_Block[static_cast<std::size_t>(j * 8 + k)] =
+                static_cast<float>(static_cast<double>(red) * colour.red + static_cast<double>(green) * colour.green +
+                                   static_cast<double>(blue) * colour.blue + static_cast<double>(colour.plus));
+          }
+        }
+        ForwardDCT();
+        QuantizeBlock(data, p, m_QTable[static_cast<std::size_t>(component.Tq)].Divisor);
+      }
+    }
+  }
+
+  // Only a complete capture replaces the previous one.
+  m_P = 8;
+  m_Y = lHeight;
+  m_X = lWidth;
+  for (std::size_t i = 0; i < m_Comp.size(); ++i) {
+    m_Comp[i].C = static_cast<std::int32_t>(i) + 1;
+    m_Comp[i].Data = std::move(planesData[i]);
+  }
+  for (int k = 0; k < kTableCount; ++k) m_CapturedQk[static_cast<std::size_t>(k)] = m_QTable[static_cast<std::size_t>(k)].Qk;
+  return 0;
+}
+
+}  // namespace quillet
