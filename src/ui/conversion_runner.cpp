@@ -1,0 +1,127 @@
+// The conversion's worker thread and the bridge from the driver's observer to
+// the window's thread.
+#include "ui/conversion_runner.h"
+
+#include <QMetaObject>
+
+#include <exception>
+#include <utility>
+
+#include "platform/error.h"
+
+namespace quillet::ui {
+
+// Lives on the worker thread; every call becomes a queued call on the runner.
+class ConversionRunner::Observer : public ConversionObserver {
+ public:
+  explicit Observer(ConversionRunner& runner) : runner_(runner) {}
+
+  void ShowProgress(int percent, int, int) override {
+    Post([this, percent] { emit runner_.ProgressShown(percent); });
+  }
+  void ShowStatus(const std::string& text) override {
+    Post([this, text = QString::fromStdString(text)] { emit runner_.StatusShown(text); });
+  }
+  void ClearProgress() override {
+    Post([this] { emit runner_.ProgressCleared(); });
+  }
+  void ConversionComplete() override {
+    {
+      std::lock_guard lock(runner_.mutex_);
+      runner_.completionPending_ = true;
+    }
+    Post([this] {
+      if (!runner_.cancel_->IsCancelled()) emit runner_.CompletionReached();
+      runner_.ReleaseCompletionBox();
+    });
+    runner_.WaitForCompletionBox();
+  }
+  void Warning(const std::string& text) override {
+    Post([this, text = QString::fromStdString(text)] { emit runner_.WarningRaised(text); });
+  }
+  void OpenPage(const std::filesystem::path& page) override {
+    Post([this, path = QString::fromStdString(page.string())] { emit runner_.PageWritten(path); });
+  }
+
+ private:
+  template <typename Call>
+  void Post(Call call) {
+    QMetaObject::invokeMethod(&runner_, std::move(call), Qt::QueuedConnection);
+  }
+
+  ConversionRunner& runner_;
+};
+
+ConversionRunner::ConversionRunner(ConversionFunction convert, QObject* parent)
+    : QObject(parent), convert_(std::move(convert)) {}
+
+ConversionRunner::~ConversionRunner() {
+  Cancel();
+  if (worker_.joinable()) worker_.join();
+}
+
+void ConversionRunner::Start(const JobState& job, const std::string& deckText,
+                             const std::string& outputFolder, const ConversionSetup& setup) {
+  if (running_) return;
+  if (worker_.joinable()) worker_.join();
+  running_ = true;
+  cancel_ = std::make_unique<CancelFlag>();
+  {
+    std::lock_guard lock(mutex_);
+    completionPending_ = false;
+  }
+  result_ = ConversionResult{};
+  worker_ = std::thread(&ConversionRunner::Work, this, job, deckText, outputFolder, setup);
+}
+
+void ConversionRunner::Cancel() {
+  cancel_->Cancel();
+  ReleaseCompletionBox();
+}
+
+void ConversionRunner::WaitForCompletionBox() {
+  std::unique_lock lock(mutex_);
+  released_.wait(lock, [this] { return !completionPending_ || cancel_->IsCancelled(); });
+}
+
+void ConversionRunner::ReleaseCompletionBox() {
+  {
+    std::lock_guard lock(mutex_);
+    completionPending_ = false;
+  }
+  released_.notify_all();
+}
+
+void ConversionRunner::Work(JobState job, std::string deckText, std::string outputFolder,
+                            ConversionSetup setup) {
+  ConversionResult result;
+  Observer observer(*this);
+  try {
+    result.outcome = convert_(job, deckText, outputFolder, setup, observer, *cancel_);
+    result.ending = ConversionEnding::Completed;
+  } catch (const ConversionCancelled&) {
+    result.ending = ConversionEnding::Cancelled;
+  } catch (const std::exception& error) {
+    result.ending = ConversionEnding::Failed;
+    result.failure = QString::fromStdString(error.what());
+  } catch (...) {
+    result.ending = ConversionEnding::Failed;
+    result.failure = QStringLiteral("An unexpected error stopped the conversion.");
+  }
+  result.job = job;
+  QMetaObject::invokeMethod(
+      this,
+      [this, result = std::move(result)] {
+        result_ = result;
+        Join();
+        running_ = false;
+        emit Finished();
+      },
+      Qt::QueuedConnection);
+}
+
+void ConversionRunner::Join() {
+  if (worker_.joinable()) worker_.join();
+}
+
+}  // namespace quillet::ui

@@ -1,0 +1,46 @@
+// The real message boxes, pickers and page opener, and the folder picker's
+// clean-up of trailing separators.
+#include "ui/dialogs.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace quillet::ui {
+
+void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                            MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Information:
+      QMessageBox::information(owner, caption, text);
+      return;
+    case MessageKind::Warning:
+      QMessageBox::warning(owner, caption, text);
+      return;
+    case MessageKind::Failure:
+      QMessageBox::critical(owner, caption, text);
+      return;
+  }
+}
+
+QString QtDialogs::ChooseOpenFile(QWidget* owner) {
+  return QFileDialog::getOpenFileName(owner, QString(), QString(), QString::fromUtf8(kOpenFilters));
+}
+
+QString QtDialogs::ChooseFolder(QWidget* owner, const QString& title) {
+  return QFileDialog::getExistingDirectory(owner, title);
+}
+
+void QtDialogs::OpenPage(const QString& pagePath) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath));
+}
+
+QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title) {
+  QString folder = QDir::fromNativeSeparators(dialogs.ChooseFolder(owner, title));
+  while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+  return folder;
+}
+
+}  // namespace quillet::ui

@@ -1,0 +1,48 @@
+// Everything the window asks of the desktop that would stop and wait for a
+// person (message boxes, the file and folder pickers) or leave the program
+// (opening the page in the browser). The window talks to this interface only;
+// QtDialogs is the real one and tests put a recording fake in its place.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quillet::ui {
+
+enum class MessageKind { Information, Warning, Failure };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A modal box with one OK button; returns when the user has closed it.
+  virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                           MessageKind kind) = 0;
+  // The Open-file dialog; the chosen path, or an empty string when cancelled.
+  virtual QString ChooseOpenFile(QWidget* owner) = 0;
+  // The folder picker titled `title`; the chosen folder as the picker gives
+  // it, or an empty string when cancelled.
+  virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
+  // Opens a written page with the desktop's default action.
+  virtual void OpenPage(const QString& pagePath) = 0;
+};
+
+// The Open dialog's filters: every format the slide exporter reads, then
+// the classic one.
+inline constexpr const char* kOpenFilters =
+    "Presentations (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf);;*.ppt";
+
+class QtDialogs : public Dialogs {
+ public:
+  void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
+                   MessageKind kind) override;
+  QString ChooseOpenFile(QWidget* owner) override;
+  QString ChooseFolder(QWidget* owner, const QString& title) override;
+  void OpenPage(const QString& pagePath) override;
+};
+
+// The folder picker's answer without a trailing separator; cancel gives "".
+// The root folder stays "/", the one folder whose name is its separator.
+QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title);
+
+}  // namespace quillet::ui

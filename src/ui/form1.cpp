@@ -1,0 +1,348 @@
+// The main window: building the skin from the layout tables, the commands,
+// the hover rule, the resize rule and the conversion's life on the window.
+#include "ui/form1.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QWindow>
+
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "ui/art.h"
+#include "ui/form_about.h"
+#include "ui/skin_widgets.h"
+
+namespace quillet::ui {
+
+namespace {
+
+// Whether the deck names an existing file.
+bool PresentationExists(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code error;
+  return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
+}
+
+constexpr QColor kFieldTextColour{64, 64, 64};
+constexpr QColor kProgressCaptionColour{128, 128, 128};
+constexpr double kProgressCaptionPoints = 8.25;
+
+// picSkin's children, top first.
+constexpr std::array kStackingOrder{
+    "picProgress", "txtPPT",     "txtSwf",    "lblSize2",        "lblSize1",
+    "lblSize0",    "imgSizeDot", "LabelProgress", "LabelAbout",  "Image3",
+    "LabelClose",  "LabelMin",   "Image2",    "Image1",          "LabelSave",
+    "ImageSaveasOver", "LabelOpen", "ImageOpenOver", "LabelConvert", "imgConvertOver",
+    "LabelMove"};
+
+QLineEdit* MakePathField(const char* name, const TwipRect& area, QWidget* parent) {
+  auto* field = new QLineEdit(parent);
+  field->setObjectName(QString::fromUtf8(name));
+  field->setFrame(false);
+  field->setGeometry(ToPixels(area));
+  field->setTextMargins(0, 0, 0, 0);
+  field->setAttribute(Qt::WA_NoMousePropagation);
+  QPalette palette = field->palette();
+  palette.setColor(QPalette::Text, kFieldTextColour);
+  palette.setColor(QPalette::Base, Qt::white);
+  field->setPalette(palette);
+  return field;
+}
+
+}  // namespace
+
+Form1::Form1(Form1Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      dialogs_(services.dialogs),
+      programFolder_(QDir::toNativeSeparators(services.programFolder)),
+      runner_(new ConversionRunner(std::move(services.convert), this)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QString::fromUtf8(kProgramTitle));
+  setWindowIcon(WindowIconArt());
+  resize(ToPixels(kFormArea).size());
+
+  BuildSkin();
+  BuildHotAreas();
+  Stack();
+  ConnectRunner();
+
+  // Start-up: the program folder is the default output folder, medium size.
+  txtSwf_->setText(programFolder_);
+  job_.m_SizeDivisor = SizeDivisorFor(1);
+}
+
+Form1::~Form1() = default;
+
+bool Form1::IsConverting() const { return runner_->IsRunning(); }
+
+void Form1::BuildSkin() {
+  const qreal ratio = devicePixelRatioF();
+  const QPixmap skin = SkinArt(ratio);
+  // The window's top row, above the skin, continues the title strip.
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, skin.toImage().pixelColor(0, 0));
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  picSkin_ = new SkinSurface(skin, this);
+  picSkin_->setObjectName(QStringLiteral("picSkin"));
+  picSkin_->setGeometry(ToPixels(kSkinArea));
+  connect(picSkin_, &SkinSurface::BareSkinHovered, this, &Form1::HideAllHoverPictures);
+
+  txtPPT_ = MakePathField("txtPPT", kTxtPPTArea, picSkin_);
+  txtSwf_ = MakePathField("txtSwf", kTxtSwfArea, picSkin_);
+
+  imgSizeDot_ = new SkinPicture(SizeDotArt(ratio), picSkin_);
+  imgSizeDot_->setObjectName(QStringLiteral("imgSizeDot"));
+  imgSizeDot_->setGeometry(ToPixels(kSizeDotArea));
+
+  picProgress_ = new SkinPicture(ProgressFillArt(ratio), picSkin_);
+  picProgress_->setObjectName(QStringLiteral("picProgress"));
+  picProgress_->setGeometry(ToPixels(kProgressArea));
+
+  LabelProgress_ = new QLabel(picSkin_);
+  LabelProgress_->setObjectName(QStringLiteral("LabelProgress"));
+  LabelProgress_->setAttribute(Qt::WA_NoMousePropagation);
+  LabelProgress_->setAttribute(Qt::WA_TranslucentBackground);
+  LabelProgress_->move(ToPixels(kLabelProgressArea).topLeft());
+  QPalette captionPalette = LabelProgress_->palette();
+  captionPalette.setColor(QPalette::WindowText, kProgressCaptionColour);
+  LabelProgress_->setPalette(captionPalette);
+  QFont captionFont = LabelProgress_->font();
+  captionFont.setPointSizeF(kProgressCaptionPoints);
+  LabelProgress_->setFont(captionFont);
+  progress_ = std::make_unique<ProgressDisplay>(*picProgress_, *LabelProgress_);
+
+  for (const HoverPictureEntry& entry : kHoverPictures) {
+    const QRect area = ToPixels(entry.area);
+    auto* picture = new SkinPicture(HoverArt(area, ratio), picSkin_);
+    picture->setObjectName(QString::fromUtf8(entry.objectName));
+    picture->setGeometry(area);
+    picture->hide();
+    hoverPictures_[static_cast<std::size_t>(entry.picture)] = picture;
+  }
+}
+
+void Form1::BuildHotAreas() {
+  const QCursor hand = PointingHandCursor();
+  for (const HotAreaEntry& entry : kHotAreas) {
+    auto* area = new HotArea(picSkin_);
+    area->setObjectName(QString::fromUtf8(entry.objectName));
+    area->setGeometry(ToPixels(entry.area));
+    if (entry.pointer == Pointer::PointingHand) area->setCursor(hand);
+    if (entry.hasHoverPicture) {
+      SkinPicture* lit = hoverPictures_[static_cast<std::size_t>(entry.hover)];
+      connect(area, &HotArea::Hovered, lit, &QWidget::show);
+    }
+    if (entry.action == HotAction::Drag) {
+      connect(area, &HotArea::Pressed, this,
+              [this](Qt::MouseButton, QPoint globalPosition) { StartDrag(globalPosition); });
+      connect(area, &HotArea::DraggedTo, this, [this](QPoint globalPosition) {
+        if (manualDrag_) move(dragOrigin_ + globalPosition - dragStart_);
+      });
+      connect(area, &HotArea::Released, this, [this] { manualDrag_ = false; });
+      continue;
+    }
+    connect(area, &HotArea::Clicked, this, [this, &entry] { RunHotArea(entry); });
+  }
+}
+
+// Raise from the bottom up, so the first of the list ends on top.
+void Form1::Stack() {
+  for (auto name = kStackingOrder.rbegin(); name != kStackingOrder.rend(); ++name) {
+    QWidget* child = picSkin_->findChild<QWidget*>(QString::fromUtf8(*name));
+    Q_ASSERT_X(child, "Form1::Stack", *name);
+    child->raise();
+  }
+}
+
+void Form1::ConnectRunner() {
+  connect(runner_, &ConversionRunner::ProgressShown, this, &Form1::ShowProgress);
+  connect(runner_, &ConversionRunner::StatusShown, this,
+          [this](const QString& text) { progress_->ShowStatus(text); });
+  connect(runner_, &ConversionRunner::ProgressCleared, this, [this] { progress_->Clear(); });
+  connect(runner_, &ConversionRunner::CompletionReached, this, &Form1::ShowCompletion);
+  connect(runner_, &ConversionRunner::WarningRaised, this, [this](const QString& text) {
+    dialogs_.ShowMessage(this, text, QString::fromUtf8(kProgramTitle), MessageKind::Warning);
+  });
+  connect(runner_, &ConversionRunner::PageWritten, this,
+          [this](const QString& page) { dialogs_.OpenPage(page); });
+  connect(runner_, &ConversionRunner::Finished, this, &Form1::FinishConversion);
+}
+
+void Form1::RunHotArea(const HotAreaEntry& entry) {
+  switch (entry.action) {
+    case HotAction::ShowAbout:
+      ShowAbout();
+      return;
+    case HotAction::Minimise:
+      showMinimized();
+      return;
+    case HotAction::Close:
+      close();
+      return;
+    case HotAction::Open:
+      cmdOpen_Click();
+      return;
+    case HotAction::SaveTo:
+      cmdSave_Click();
+      return;
+    case HotAction::Convert:
+      cmdConvert_Click();
+      return;
+    case HotAction::Drag:
+      return;  // a press, not a click, moves the window
+    case HotAction::ChooseSize:
+      lblSize_Click(entry.sizeIndex);
+      return;
+  }
+}
+
+// The window system's own move loop where it offers one; otherwise the strip
+// follows the pointer itself (a bare X server has no window manager to ask).
+void Form1::StartDrag(QPoint globalPosition) {
+  dragStart_ = globalPosition;
+  dragOrigin_ = pos();
+  manualDrag_ = false;
+  QWindow* window = windowHandle();
+  if (window && window->startSystemMove()) return;
+  manualDrag_ = true;
+}
+
+// Hover rule: movement over the bare skin puts out every lit button.
+void Form1::HideAllHoverPictures() {
+  for (SkinPicture* picture : hoverPictures_) picture->hide();
+}
+
+void Form1::cmdOpen_Click() {
+  if (IsConverting()) return;
+  const QString chosen = dialogs_.ChooseOpenFile(this);
+  if (chosen.isEmpty()) return;
+  txtPPT_->setText(chosen);
+  job_.m_PptPath = chosen.toStdString();
+}
+
+void Form1::cmdSave_Click() {
+  if (IsConverting()) return;
+  const QString folder = BrowseForFolder(dialogs_, this, QString::fromUtf8(kFolderPickerTitle));
+  if (folder.isEmpty()) return;
+  txtSwf_->setText(QDir::toNativeSeparators(folder));
+}
+
+void Form1::lblSize_Click(int sizeIndex) {
+  if (IsConverting()) return;
+  if (sizeIndex < 0 || sizeIndex >= kSizeChoiceCount) return;
+  const QWidget* choice =
+      picSkin_->findChild<QWidget*>(QStringLiteral("lblSize%1").arg(sizeIndex));
+  imgSizeDot_->move(choice->x(), imgSizeDot_->y());
+  job_.m_SizeDivisor = SizeDivisorFor(sizeIndex);
+}
+
+void Form1::cmdConvert_Click() {
+  if (IsConverting()) return;
+  // The stored path is checked, not the text box: Open is what chooses a deck.
+  if (!PresentationExists(job_.m_PptPath)) {
+    dialogs_.ShowMessage(this, QString::fromUtf8(kSelectDeckMessage),
+                         QString::fromUtf8(kProgramTitle), MessageKind::Warning);
+    return;
+  }
+  job_.m_Percent = 0;
+  progress_->Start();
+  ConversionSetup setup;
+  setup.programFolder = std::filesystem::u8path(QDir::fromNativeSeparators(programFolder_).toStdString());
+  runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(),
+                 setup);
+}
+
+void Form1::ShowAbout() {
+  if (about_) {
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+    return;
+  }
+  // No owner: the about window lives on its own, above the others.
+  about_ = new FormAbout();
+  about_->setAttribute(Qt::WA_DeleteOnClose);
+  QRect frame = about_->geometry();
+  frame.moveCenter(frameGeometry().center());
+  about_->move(frame.topLeft());
+  about_->show();
+  about_->activateWindow();
+}
+
+void Form1::ShowProgress(int percent) {
+  job_.m_Percent = percent;
+  progress_->Show(percent);
+}
+
+// The driver has written the movie and cleared the bar; it waits until the
+// box is closed before it writes the page.
+void Form1::ShowCompletion() {
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  dialogs_.ShowMessage(this, QString::fromUtf8(kCompleteMessage), QString::fromUtf8(kCompleteMessage),
+                       MessageKind::Information);
+}
+
+void Form1::FinishConversion() {
+  const ConversionResult& result = runner_->Result();
+  job_.m_PptPath = result.job.m_PptPath;
+  job_.m_SwfPath = result.job.m_SwfPath;
+  const ConversionEnding ending = result.ending;
+  if (ending != ConversionEnding::Completed) progress_->Clear();
+  if (ending == ConversionEnding::Failed && !closeRequested_) {
+    dialogs_.ShowMessage(
+        this,
+        QStringLiteral("The conversion failed: %1\n\nCheck that the presentation opens in "
+                       "LibreOffice Impress and that the output folder can be written to, "
+                       "then press Convert again.")
+            .arg(result.failure),
+        QString::fromUtf8(kProgramTitle), MessageKind::Failure);
+  }
+  emit ConversionFinished(ending);
+  if (closeRequested_) close();
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!display) return;
+  QRect frame = geometry();
+  frame.moveCenter(display->availableGeometry().center());
+  move(frame.topLeft());
+}
+
+// Resize rule: the window is the size of its skin whenever it is not
+// minimised.
+void Form1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (windowState() & Qt::WindowMinimized) return;
+  const QSize design = ToPixels(kFormArea).size();
+  if (event->size() != design) resize(design);
+}
+
+// Close during a conversion: cancel it, wait for the worker to end (the
+// window stays responsive meanwhile), then close.
+void Form1::closeEvent(QCloseEvent* event) {
+  if (IsConverting()) {
+    closeRequested_ = true;
+    runner_->Cancel();
+    progress_->ShowStatus(QString::fromUtf8(kCancellingCaption));
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+}  // namespace quillet::ui

@@ -1,0 +1,107 @@
+// Form1, Quillet's main window: a frameless 444 x 260 skin with two path
+// fields, three size choices, the Convert, Open and Save to buttons, the
+// about, minimise and close buttons, a drag strip and the progress display.
+// It keeps the job state, checks the deck before a conversion and runs the
+// conversion on a worker thread, so it stays responsive throughout; while a
+// conversion runs, Convert, Open, Save to and the size choice are ignored and
+// Close cancels the conversion, waits for it to end and then closes.
+#pragma once
+
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+#include "conversion/convert_presentation.h"
+#include "ui/conversion_runner.h"
+#include "ui/dialogs.h"
+#include "ui/form_layout.h"
+#include "ui/progress_display.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace quillet::ui {
+
+class FormAbout;
+class HotArea;
+class SkinPicture;
+class SkinSurface;
+
+inline constexpr const char* kProgramTitle = "Quillet";
+inline constexpr const char* kSelectDeckMessage = "Please select the PowerPoint file.";
+inline constexpr const char* kCompleteMessage = "Conversion complete.";
+inline constexpr const char* kFolderPickerTitle = "Select a Folder";
+inline constexpr const char* kCancellingCaption = "Cancelling...";
+
+struct Form1Services {
+  Dialogs& dialogs;
+  ConversionFunction convert;
+  QString programFolder;  // the default output folder; holds qzp.html and temp/
+};
+
+class Form1 : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit Form1(Form1Services services, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  JobState& Job() { return job_; }
+  bool IsConverting() const;
+  FormAbout* AboutWindow() const { return about_; }
+
+  // The commands, as the hot areas call them.
+  void cmdOpen_Click();
+  void cmdSave_Click();
+  void cmdConvert_Click();
+  void lblSize_Click(int sizeIndex);
+  void ShowAbout();
+
+ signals:
+  // The conversion has ended, however it ended, and the window is idle again.
+  void ConversionFinished(quillet::ui::ConversionEnding ending);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildSkin();
+  void BuildHotAreas();
+  void Stack();
+  void ConnectRunner();
+  void RunHotArea(const HotAreaEntry& entry);
+  void StartDrag(QPoint globalPosition);
+  void HideAllHoverPictures();
+  void ShowProgress(int percent);
+  void ShowCompletion();
+  void FinishConversion();
+
+  Dialogs& dialogs_;
+  QString programFolder_;
+  JobState job_;
+  ConversionRunner* runner_ = nullptr;
+
+  SkinSurface* picSkin_ = nullptr;
+  QLineEdit* txtPPT_ = nullptr;
+  QLineEdit* txtSwf_ = nullptr;
+  SkinPicture* imgSizeDot_ = nullptr;
+  SkinPicture* picProgress_ = nullptr;
+  QLabel* LabelProgress_ = nullptr;
+  std::array<SkinPicture*, kHoverPictureCount> hoverPictures_{};
+  std::unique_ptr<ProgressDisplay> progress_;
+  QPointer<FormAbout> about_;
+
+  bool centred_ = false;
+  bool closeRequested_ = false;
+  bool manualDrag_ = false;
+  QPoint dragStart_;
+  QPoint dragOrigin_;
+};
+
+}  // namespace quillet::ui
