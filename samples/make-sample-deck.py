@@ -128,6 +128,7 @@ def deck():
  xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"
  xmlns:presentation="urn:oasis:names:tc:opendocument:xmlns:presentation:1.0"
  office:version="1.3" office:mimetype="application/vnd.oasis.opendocument.presentation">
+<office:styles/>
 <office:automatic-styles>
  <style:page-layout style:name="PM1"><style:page-layout-properties fo:margin-top="0cm" fo:margin-bottom="0cm" fo:margin-left="0cm" fo:margin-right="0cm" fo:page-width="25.4cm" fo:page-height="19.05cm" style:print-orientation="landscape"/></style:page-layout>
  <style:style style:name="dpShown" style:family="drawing-page"><style:drawing-page-properties draw:fill="solid" draw:fill-color="#f4f7fb" presentation:visibility="visible"/></style:style>
@@ -146,7 +147,7 @@ def deck():
  <style:style style:name="ceHead" style:family="table-cell"><style:graphic-properties draw:fill="solid" draw:fill-color="#9cc3dd"/><style:table-cell-properties fo:border="0.03cm solid #163d54"/></style:style>
  <style:style style:name="ceBody" style:family="table-cell"><style:graphic-properties draw:fill="solid" draw:fill-color="#ffffff"/><style:table-cell-properties fo:border="0.03cm solid #163d54"/></style:style>
  <style:style style:name="roRow" style:family="table-row"><style:table-row-properties style:row-height="1.6cm"/></style:style>
- <text:list-style style:name="LBullets"><text:list-level-style-bullet text:level="1" text:bullet-char="&#x2022;"><style:list-level-properties text:space-before="0cm" text:min-label-width="0.6cm"/><style:text-properties fo:color="#2a6f97"/></text:list-level-style-bullet></text:list-style>
+ <text:list-style style:name="LBullets"><text:list-level-style-bullet text:level="1" text:bullet-char="&#x2022;" text:bullet-relative-size="100%"><style:list-level-properties text:space-before="0cm" text:min-label-width="0.6cm"/><style:text-properties fo:color="#2a6f97"/></text:list-level-style-bullet></text:list-style>
 </office:automatic-styles>
 <office:master-styles>
  <style:master-page style:name="Default" style:page-layout-name="PM1" draw:style-name="dpShown"/>

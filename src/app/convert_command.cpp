@@ -1,11 +1,238 @@
-// quillet convert: being built.
+// quillet convert: the conversion without a window. A progress bar with the
+// percentage and the slide count goes to stderr when stderr is a terminal;
+// "Conversion complete." and the paths of the page and the movie go to
+// stdout. Exit code 0 only when every output is written; any error is one
+// line on stderr and a non-zero exit. Ctrl-C cancels: LibreOffice is ended
+// and no partial output is left.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "app/commands.h"
+#include "conversion/convert_presentation.h"
+#include "platform/child_process.h"
+#include "platform/error.h"
+#include "platform/program_folder.h"
+
+extern char** environ;
 
 namespace quillet::app {
-int RunConvert(int, char**) {
-  std::cerr << "quillet convert: not available in this build yet\n";
-  return 1;
+namespace {
+
+constexpr const char* kConvertUsage =
+    "Usage: quillet convert DECK [-o DIR] [--size small|medium|big] [--open] [--quiet]\n"
+    "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
+    "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
+    "opened straight from disk. NAME is the deck's file name without its extension.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output DIR   write into DIR (default: the current folder)\n"
+    "  --size SIZE        small (a third of the slide size), medium (half, the default) or big (full)\n"
+    "  --open             open the page in the default browser afterwards\n"
+    "  --quiet            print nothing but errors and warnings\n"
+    "  -h, --help         show this help\n"
+    "\n"
+    "Exit status: 0 when every output is written, 1 when the conversion failed, 2 for a usage\n"
+    "error, 130 when interrupted.\n";
+
+enum ExitCode : int {
+  kSuccess = 0,
+  kFailure = 1,
+  kUsage = 2,
+  kInterrupted = 130,
+};
+
+constexpr int kBarWidth = 30;
+
+struct ConvertOptions {
+  std::string deck;
+  std::string outputFolder;
+  int sizeDivisor = 2;
+  bool open = false;
+  bool quiet = false;
+  bool help = false;
+};
+
+CancelFlag* activeCancel = nullptr;
+
+void CancelOnSignal(int) {
+  if (activeCancel != nullptr) activeCancel->Cancel();
 }
+
+// One line, whatever the message holds.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::optional<int> DivisorForSize(const std::string& size) {
+  if (size == "small") return 3;
+  if (size == "medium") return 2;
+  if (size == "big") return 1;
+  return std::nullopt;
+}
+
+ConvertOptions ParseOptions(int argc, char** argv) {
+  ConvertOptions options;
+  bool onlyOperands = false;
+  auto valueOf = [&](int& i, const std::string& option) -> std::string {
+    if (i + 1 >= argc) throw UsageError(option + " needs a value");
+    return argv[++i];
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (!onlyOperands && argument.size() > 1 && argument[0] == '-') {
+      if (argument == "--") {
+        onlyOperands = true;
+      } else if (argument == "-h" || argument == "--help") {
+        options.help = true;
+      } else if (argument == "-o" || argument == "--output") {
+        options.outputFolder = valueOf(i, argument);
+      } else if (argument.rfind("--output=", 0) == 0) {
+        options.outputFolder = argument.substr(9);
+      } else if (argument == "--size" || argument.rfind("--size=", 0) == 0) {
+        const std::string size = argument == "--size" ? valueOf(i, argument) : argument.substr(7);
+        const std::optional<int> divisor = DivisorForSize(size);
+        if (!divisor) throw UsageError("--size must be small, medium or big, not '" + size + "'");
+        options.sizeDivisor = *divisor;
+      } else if (argument == "--open") {
+        options.open = true;
+      } else if (argument == "--quiet" || argument == "-q") {
+        options.quiet = true;
+      } else {
+        throw UsageError("unknown option '" + argument + "'");
+      }
+      continue;
+    }
+    if (!options.deck.empty()) throw UsageError("one presentation at a time (got '" + options.deck + "' and '" +
+                                                argument + "')");
+    options.deck = argument;
+  }
+  if (!options.help && options.deck.empty()) throw UsageError("no presentation given");
+  return options;
+}
+
+// Starts the desktop's default application for `page` in a session of its
+// own, so it outlives this process; does not wait for it.
+bool OpenWithDefaultApplication(const std::filesystem::path& page) {
+  const std::filesystem::path opener = FindProgram("xdg-open");
+  if (opener.empty()) return false;
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  const std::string program = opener.string();
+  const std::string target = page.string();
+  char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(target.c_str()), nullptr};
+  pid_t child = 0;
+  const int failure = posix_spawn(&child, program.c_str(), nullptr, &attributes, arguments, environ);
+  posix_spawnattr_destroy(&attributes);
+  return failure == 0;
+}
+
+class TerminalObserver : public ConversionObserver {
+ public:
+  TerminalObserver(bool quiet, bool open) : quiet_(quiet), open_(open), bar_(!quiet && ::isatty(STDERR_FILENO)) {}
+
+  void ShowProgress(int percent, int slidesDone, int slideCount) override {
+    if (!bar_) return;
+    const int filled = std::clamp(percent, 0, 100) * kBarWidth / 100;
+    std::cerr << "\r\033[K[" << std::string(static_cast<std::size_t>(filled), '#')
+              << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << percent << "%  slide "
+              << slidesDone << "/" << slideCount << std::flush;
+  }
+  void ShowStatus(const std::string& text) override {
+    if (bar_) std::cerr << "\r\033[K" << text << std::flush;
+  }
+  void ClearProgress() override {
+    if (bar_) std::cerr << "\r\033[K" << std::flush;
+  }
+  void ConversionComplete() override {
+    if (!quiet_) std::cout << "Conversion complete." << std::endl;
+  }
+  void Warning(const std::string& text) override {
+    ClearLine();
+    std::cerr << "quillet: warning: " << OneLine(text) << std::endl;
+  }
+  void OpenPage(const std::filesystem::path& page) override {
+    if (open_ && !OpenWithDefaultApplication(page)) {
+      Warning("cannot open " + page.string() + ": xdg-open is not available");
+    }
+  }
+  // Leaves the terminal line clean before an error is printed.
+  void ClearLine() {
+    if (bar_) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  bool quiet_;
+  bool open_;
+  bool bar_;
+};
+
+}  // namespace
+
+int RunConvert(int argc, char** argv) {
+  ConvertOptions options;
+  try {
+    options = ParseOptions(argc, argv);
+  } catch (const UsageError& error) {
+    std::cerr << "quillet convert: " << error.what() << " (try quillet convert --help)\n";
+    return kUsage;
+  }
+  if (options.help) {
+    std::cout << kConvertUsage;
+    return kSuccess;
+  }
+
+  TerminalObserver observer(options.quiet, options.open);
+  CancelFlag cancel;
+  activeCancel = &cancel;
+  struct sigaction action {};
+  action.sa_handler = CancelOnSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
+
+  int exitCode = kSuccess;
+  try {
+    JobState job;
+    job.m_SizeDivisor = options.sizeDivisor;
+    ConversionSetup setup;
+    setup.programFolder = ProgramFolder();
+    const std::string outputFolder =
+        options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
+    const ConversionOutcome outcome = ConvertPresentation(job, options.deck, outputFolder, setup, observer, cancel);
+    if (!options.quiet) {
+      std::cout << "Page:  " << outcome.page.string() << "\n"
+                << "Movie: " << outcome.movie.string() << std::endl;
+    }
+  } catch (const ConversionCancelled& cancelled) {
+    observer.ClearLine();
+    std::cerr << "quillet convert: " << cancelled.what() << "\n";
+    exitCode = kInterrupted;
+  } catch (const std::exception& error) {
+    observer.ClearLine();
+    std::cerr << "quillet convert: " << OneLine(error.what()) << "\n";
+    exitCode = kFailure;
+  }
+  activeCancel = nullptr;
+  return exitCode;
+}
+
 }  // namespace quillet::app

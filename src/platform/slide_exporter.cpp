@@ -108,7 +108,9 @@ std::string LastLines(const std::string& output) {
 // LibreOffice prints the deck as a PDF; returns the PDF's path.
 std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::filesystem::path& scratch,
                                  const SlideExportSettings& settings) {
-  const std::filesystem::path libreOffice = FindLibreOffice();
+  const std::filesystem::path libreOffice = settings.libreOfficeProgram.empty()
+                                                ? FindLibreOffice()
+                                                : FindProgram(settings.libreOfficeProgram.string());
   if (libreOffice.empty()) {
     throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice is not installed (install the package " +
                               kLibreOfficePackage + ")");

@@ -19,6 +19,9 @@ struct SlideExportSettings {
   std::function<bool()> isCancelled;                               // may be empty
   int dotsPerInch = 72;
   int jpegQuality = 100;
+  // LibreOffice's program; empty means soffice (or libreoffice) along $PATH,
+  // then /usr/lib/libreoffice/program/soffice.
+  std::filesystem::path libreOfficeProgram;
 };
 
 // Thrown when isCancelled answered true: LibreOffice has been ended and the

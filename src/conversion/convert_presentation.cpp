@@ -1,0 +1,201 @@
+// The Convert command's driver. In order: read the job and check the deck and
+// the output folder, name the movie, take and empty a work folder, export the
+// slides, rescale and re-encode them, measure the frame from the first
+// picture, assemble the movie in slide order, release the encoder, clear the
+// progress, say "Conversion complete.", then put the page in place and open
+// it. The movie, its script and the page are prepared as temporary files
+// beside their final names and renamed into place only once all three are
+// complete, so a failed or cancelled conversion leaves no partial file and
+// leaves earlier outputs of the same name as they were.
+#include "conversion/convert_presentation.h"
+
+#include <unistd.h>
+
+#include <memory>
+#include <optional>
+
+#include "conversion/file_helpers.h"
+#include "conversion/movie_assembly.h"
+#include "conversion/slide_order.h"
+#include "conversion/slide_rescale.h"
+#include "conversion/web_page.h"
+#include "jpeg/cjpeg.h"
+#include "platform/error.h"
+#include "platform/picture_file.h"
+#include "platform/program_folder.h"
+#include "platform/slide_exporter.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kTemplateName = "qzp.html";
+constexpr const char* kConverting = "Converting...";
+
+void ThrowIfCancelled(const CancelFlag& cancel) {
+  if (cancel.IsCancelled()) throw ConversionCancelled();
+}
+
+int CheckedDivisor(std::int32_t divisor) {
+  if (divisor < 1 || divisor > 3) {
+    throw Error(kGeneral, "the output size must be small, medium or big (divisor 3, 2 or 1), not divisor " +
+                              std::to_string(divisor));
+  }
+  return divisor;
+}
+
+void CheckDeck(const std::string& deck) {
+  if (deck.empty()) throw Error(kGeneral, "Please select the PowerPoint file.");
+  const FileCheck check = CheckFile(deck);
+  if (check.errorNumber != 0) throw Error(kGeneral, "cannot read " + deck + ": " + check.description);
+  if (!check.exists) throw Error(kGeneral, "cannot find the presentation " + deck);
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(deck, error)) throw Error(kGeneral, deck + " is not a file");
+  if (std::filesystem::file_size(deck, error) == 0) throw Error(kGeneral, deck + " is empty");
+  if (::access(deck.c_str(), R_OK) != 0) throw Error(kGeneral, "cannot read " + deck + ": permission denied");
+  if (!IsDeckExtension(deck)) {
+    throw Error(kGeneral, deck + " is not a presentation Quillet reads (.ppt, .pptx, .pps, .ppsx, .odp or .pdf)");
+  }
+}
+
+void CheckOutputFolder(const std::string& folder) {
+  if (folder.empty()) throw Error(kGeneral, "no output folder was given");
+  std::error_code error;
+  if (!std::filesystem::exists(folder, error)) throw Error(kGeneral, "the output folder " + folder + " does not exist");
+  if (!std::filesystem::is_directory(folder, error)) throw Error(kGeneral, folder + " is not a folder");
+  // Trying is the only sure test (permissions, read-only file systems).
+  try {
+    PendingFile probe(std::filesystem::path(folder) / ".quillet-write-test");
+  } catch (const Error&) {
+    throw Error(kGeneral, "cannot write into the output folder " + folder);
+  }
+}
+
+bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error);
+}
+
+void EmptyFolder(const std::filesystem::path& folder) {
+  for (const std::string& name : ListFiles(folder)) {
+    std::error_code error;
+    std::filesystem::remove(folder / name, error);
+    if (error) throw Error(kGeneral, "cannot empty the work folder " + folder.string() + ": " + error.message());
+  }
+}
+
+std::string ReadMovieBytes(const std::filesystem::path& path) {
+  bool failed = false;
+  std::string bytes = ReadTextFile(path.string(), &failed);
+  if (failed || bytes.empty()) throw Error(kGeneral, "the movie library wrote no movie to " + path.string());
+  return bytes;
+}
+
+std::string PageTemplate(const std::filesystem::path& programFolder, ConversionObserver& observer) {
+  const std::filesystem::path templatePath = programFolder / kTemplateName;
+  bool failed = false;
+  std::string text = ReadTextFile(templatePath.string(), &failed);
+  if (!failed) return text;
+  observer.Warning("the page template " + templatePath.string() + " cannot be read; the built-in page is used");
+  return std::string(kDefaultPageTemplate);
+}
+
+}  // namespace
+
+ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText, const std::string& outputFolder,
+                                      const ConversionSetup& setup, ConversionObserver& observer,
+                                      const CancelFlag& cancel) {
+  // 1. Read the job and name the outputs. Everything a user can get wrong is
+  // checked before any slide is exported.
+  const int divisor = CheckedDivisor(job.m_SizeDivisor);
+  job.m_PptPath = deckText;
+  CheckDeck(job.m_PptPath);
+  CheckOutputFolder(outputFolder);
+  const std::string baseName = GetBaseName(job.m_PptPath);
+  if (baseName.empty()) throw Error(kGeneral, "cannot name the movie after " + job.m_PptPath + ": its name has no base");
+  job.m_SwfPath = outputFolder + "/" + baseName + ".swf";
+  const std::string movieFileName = baseName + ".swf";
+  const std::string scriptPath = job.m_SwfPath + ".js";
+  const std::string pagePath = outputFolder + "/" + baseName + ".html";
+  job.m_Percent = 0;
+  observer.ShowStatus(kConverting);
+
+  // 2. A work folder of this process alone, emptied.
+  const WorkFolder work = WorkFolder::Acquire(WorkFolderRoot(setup.programFolder));
+  const std::filesystem::path& folder = work.Path();
+  if (SameFolder(std::filesystem::path(job.m_PptPath).parent_path(), folder)) {
+    throw Error(kGeneral, job.m_PptPath + " lies in the work folder, which every conversion empties; move it first");
+  }
+  EmptyFolder(folder);
+  ThrowIfCancelled(cancel);
+
+  // 3. Export the slides.
+  SlideExportSettings exportSettings;
+  exportSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
+  exportSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
+  try {
+    ExportSlides(job.m_PptPath, folder, exportSettings);
+  } catch (const SlideExportCancelled&) {
+    throw ConversionCancelled();
+  }
+
+  // 4. Rescale and re-encode every picture with one encoder.
+  const std::vector<std::string> fileJpg = ListFiles(folder);
+  if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
+  auto encoder = std::make_unique<cJpeg>();
+  RescaleCallbacks callbacks;
+  callbacks.isCancelled = exportSettings.isCancelled;
+  callbacks.progress = [&job, &observer](int percent, int done, int count) {
+    job.m_Percent = percent;
+    observer.ShowProgress(percent, done, count);
+  };
+  RescaleSlides(folder, fileJpg, divisor, *encoder, callbacks);
+
+  // 5. Measure the frame from the first picture.
+  const Surface picTemp = LoadPicture(folder / fileJpg.front());
+  const int width = picTemp.Width();
+  const int height = picTemp.Height();
+
+  // 6. The movie objects and the frame.
+  SlideShowMovie movie;
+  movie.SetUpFrame(static_cast<float>(width), static_cast<float>(height));
+
+  // 7. The slide order.
+  const std::vector<std::string> listSlide = OrderSlides(fileJpg);
+  std::vector<std::string> pictures;
+  pictures.reserve(listSlide.size());
+  for (const std::string& name : listSlide) pictures.push_back((folder / name).string());
+
+  // 8. The frames, the movie and its script, and the page, all still
+  // temporary.
+  movie.BuildFrames(static_cast<float>(width), static_cast<float>(height), pictures);
+  ThrowIfCancelled(cancel);
+  PendingFile movieFile(job.m_SwfPath);
+  movie.Write(movieFile.Temporary().string());
+  PendingFile scriptFile(scriptPath);
+  scriptFile.Write(MovieScript(movieFileName, ReadMovieBytes(movieFile.Temporary())));
+  PendingFile pageFile(pagePath);
+  pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), movieFileName, width, height) + "\r\n");
+  ThrowIfCancelled(cancel);
+  movieFile.Commit();
+  scriptFile.Commit();
+
+  // 9 to 11. Release the encoder, clear the progress, tell the user.
+  encoder.reset();
+  observer.ClearProgress();
+  observer.ConversionComplete();
+
+  // 12. The page, beside the movie, and open it.
+  pageFile.Commit();
+  observer.OpenPage(pagePath);
+
+  ConversionOutcome outcome;
+  outcome.movie = job.m_SwfPath;
+  outcome.script = scriptPath;
+  outcome.page = pagePath;
+  outcome.width = width;
+  outcome.height = height;
+  outcome.slideCount = static_cast<int>(listSlide.size());
+  return outcome;
+}
+
+}  // namespace quillet

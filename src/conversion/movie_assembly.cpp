@@ -1,0 +1,102 @@
+// Movie assembly. Coordinates are twips, 20 to the pixel, x to the right and
+// y down from the frame's top-left corner. Every frame stops; the picture and
+// the right arrow play on to the next frame, the left arrow goes back one
+// frame (to frame 0 from the first). The calls and their order are the movie
+// library's contract: the picture, the triangles and the go-to action reach
+// the movie only through the buttons and events that use them.
+#include "conversion/movie_assembly.h"
+
+#include <cstdint>
+
+#include "platform/error.h"
+
+namespace quillet {
+namespace {
+
+constexpr float kTwipsPerPixel = 20;
+constexpr std::int16_t kFrameRate = 24;
+constexpr std::int16_t kWhite = 255;
+constexpr std::int16_t kLayer = 1;
+constexpr std::int16_t kReleasedInside = 6;  // the ordinary click
+constexpr std::int16_t kCounterSize = 400;
+constexpr const char* kCounterFont = "Arial";
+constexpr int kMostFrames = 32767;
+
+// The arrows' and counter's colour: red, green, blue, alpha.
+struct Colour {
+  std::int16_t red, green, blue, alpha;
+};
+constexpr Colour kInk = {0, 96, 128, 255};
+
+}  // namespace
+
+void SlideShowMovie::SetUpFrame(float width, float height) {
+  movie.SetSize(kTwipsPerPixel * width, kTwipsPerPixel * height);
+  movie.SetFrameBkColor(kWhite, kWhite, kWhite);
+  movie.SetFrameRate(kFrameRate);
+}
+
+void SlideShowMovie::BuildFrames(float width, float height, const std::vector<std::string>& pictures) {
+  if (pictures.size() > static_cast<std::size_t>(kMostFrames)) {
+    throw Error(kGeneral, "a movie holds at most " + std::to_string(kMostFrames) + " slides, not " +
+                              std::to_string(pictures.size()));
+  }
+  const float frameWidth = kTwipsPerPixel * width;
+  const float frameHeight = kTwipsPerPixel * height;
+  const int slideCount = static_cast<int>(pictures.size());
+
+  stopAction.MakeActionStop();
+  playAction.MakeActionPlay();
+  for (int a = 0; a < slideCount; ++a) {
+    nextShape.MakePolygon(frameWidth - 500, frameHeight - 550);
+    nextShape.AddStraightLine(250, 125);
+    nextShape.AddStraightLine(-250, 125);
+    nextShape.AddStraightLine(0, -250);
+    nextShape.SetSolidFill(kInk.red, kInk.green, kInk.blue, kInk.alpha);
+    nextShape.SetDepth(kLayer);
+
+    prevShape.MakePolygon(frameWidth - 1800, frameHeight - 550);
+    prevShape.AddStraightLine(0, 250);
+    prevShape.AddStraightLine(-250, -125);
+    prevShape.AddStraightLine(250, -125);
+    prevShape.SetSolidFill(kInk.red, kInk.green, kInk.blue, kInk.alpha);
+    prevShape.SetDepth(kLayer);
+
+    nextButton.MakeButtonSimple(nextShape, 128, 0, 0, 0, 128, -128, 0, 0);
+    nextButton.SetDepth(kLayer);
+    prevButton.MakeButtonSimple(prevShape, 128, 0, 0, 0, 128, -128, 0, 0);
+    prevButton.SetDepth(kLayer);
+
+    gotoAction.MakeActionGotoFrame(a == 0 ? 0 : a - 1);
+
+    const std::string counter = std::to_string(a + 1) + "/" + std::to_string(slideCount);
+    counterText.MakeTextSimple(kCounterFont, counter, frameWidth - 1500, frameHeight - 500, kCounterSize);
+    counterText.SetSolidFill(kInk.red, kInk.green, kInk.blue, kInk.alpha);
+    counterText.SetDepth(kLayer);
+
+    picture.MakePicture(0, 0, frameWidth, frameHeight, width, height, pictures[static_cast<std::size_t>(a)]);
+    pictureButton.MakeButtonSimple(picture, 0, 0, 0, 0, 0, 0, 0, 0);
+    pictureButton.SetDepth(kLayer);
+
+    pictureButton.QueueEvent(playAction, kReleasedInside);
+    nextButton.QueueEvent(playAction, kReleasedInside);
+    prevButton.QueueEvent(gotoAction, kReleasedInside);
+
+    movie.GotoFrame(static_cast<std::int16_t>(a));
+    movie.AddAction(stopAction);
+    if (a > 0) {
+      movie.RemoveObject(pictureButton);
+      movie.RemoveObject(counterText);
+      movie.RemoveObject(nextButton);
+      movie.RemoveObject(prevButton);
+    }
+    movie.AddObject(pictureButton);
+    movie.AddObject(counterText);
+    movie.AddObject(nextButton);
+    movie.AddObject(prevButton);
+  }
+}
+
+void SlideShowMovie::Write(const std::string& path) { movie.WriteMovie(path); }
+
+}  // namespace quillet

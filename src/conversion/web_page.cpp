@@ -1,0 +1,300 @@
+// The web page. The movie's name is one value, yet the template uses it in
+// three kinds of place: as text of the page, as a relative URL and inside a
+// script. FillPageTemplate follows the HTML far enough to know which kind of
+// place each "[[filename]]" stands in (text, a tag's attribute value, a
+// <script> or <style> element, a comment) and escapes the name for it.
+#include "conversion/web_page.h"
+
+#include <array>
+#include <cctype>
+#include <cstdint>
+
+namespace quillet {
+namespace {
+
+constexpr std::string_view kFileNamePlaceholder = "[[filename]]";
+constexpr std::string_view kWidthPlaceholder = "[[width]]";
+constexpr std::string_view kHeightPlaceholder = "[[height]]";
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+enum class NameContext { kHtml, kUrl, kScript };
+
+std::string ToLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view prefix) {
+  if (text.size() - at < prefix.size()) return false;
+  return ToLower(text.substr(at, prefix.size())) == prefix;
+}
+
+bool IsNameCharacter(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == '-' || c == '_' || c == ':' || c == '.';
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+NameContext AttributeContext(const std::string& tag, const std::string& attribute) {
+  static constexpr std::array<std::string_view, 6> kUrlAttributes = {"src", "href", "data", "action", "poster",
+                                                                     "codebase"};
+  for (std::string_view url : kUrlAttributes) {
+    if (attribute == url) return NameContext::kUrl;
+  }
+  if (tag == "param" && attribute == "value") return NameContext::kUrl;
+  if (attribute.rfind("on", 0) == 0) return NameContext::kScript;
+  return NameContext::kHtml;
+}
+
+std::string Escape(std::string_view text, NameContext context) {
+  switch (context) {
+    case NameContext::kHtml:
+      return EscapeHtml(text);
+    case NameContext::kUrl:
+      return EscapeUrlComponent(text);
+    case NameContext::kScript:
+      return EscapeScriptString(text);
+  }
+  return {};
+}
+
+// Walks the template, copying it and replacing [[filename]].
+class FileNameFiller {
+ public:
+  FileNameFiller(std::string_view page, const std::string& name) : page_(page), name_(name) {}
+
+  std::string Fill() {
+    while (at_ < page_.size()) {
+      if (StartsWithNoCase(page_, at_, "<!--")) {
+        CopyUntil("-->", NameContext::kHtml);
+      } else if (page_[at_] == '<' && at_ + 1 < page_.size() &&
+                 (std::isalpha(static_cast<unsigned char>(page_[at_ + 1])) || page_[at_ + 1] == '/')) {
+        Tag();
+      } else {
+        CopyOne(NameContext::kHtml);
+      }
+    }
+    return out_;
+  }
+
+ private:
+  // Copies one character, or the escaped name where a placeholder starts.
+  void CopyOne(NameContext context) {
+    if (page_.compare(at_, kFileNamePlaceholder.size(), kFileNamePlaceholder) == 0) {
+      out_ += Escape(name_, context);
+      at_ += kFileNamePlaceholder.size();
+      return;
+    }
+    out_ += page_[at_++];
+  }
+
+  // Copies up to and including `end` (case-insensitive), or to the end.
+  void CopyUntil(std::string_view end, NameContext context) {
+    while (at_ < page_.size() && !StartsWithNoCase(page_, at_, end)) CopyOne(context);
+    const std::size_t count = std::min(end.size(), page_.size() - at_);
+    out_.append(page_.substr(at_, count));
+    at_ += count;
+  }
+
+  // Copies the raw text of a <script> or <style> element, up to its end tag.
+  void CopyRawText(const std::string& tag, NameContext context) {
+    const std::string endTag = "</" + tag;
+    while (at_ < page_.size() && !StartsWithNoCase(page_, at_, endTag)) CopyOne(context);
+  }
+
+  void Tag() {
+    out_ += page_[at_++];  // <
+    const bool endTag = page_[at_] == '/';
+    if (endTag) out_ += page_[at_++];
+    const std::size_t nameStart = at_;
+    while (at_ < page_.size() && IsNameCharacter(page_[at_])) out_ += page_[at_++];
+    const std::string tag = ToLower(page_.substr(nameStart, at_ - nameStart));
+    while (at_ < page_.size() && page_[at_] != '>') {
+      if (IsNameCharacter(page_[at_])) {
+        Attribute(tag);
+      } else {
+        CopyOne(NameContext::kHtml);
+      }
+    }
+    if (at_ < page_.size()) out_ += page_[at_++];  // >
+    if (endTag) return;
+    if (tag == "script") CopyRawText(tag, NameContext::kScript);
+    if (tag == "style") CopyRawText(tag, NameContext::kUrl);
+  }
+
+  void Attribute(const std::string& tag) {
+    const std::size_t nameStart = at_;
+    while (at_ < page_.size() && IsNameCharacter(page_[at_])) out_ += page_[at_++];
+    const std::string attribute = ToLower(page_.substr(nameStart, at_ - nameStart));
+    std::size_t look = at_;
+    while (look < page_.size() && IsSpace(page_[look])) ++look;
+    if (look >= page_.size() || page_[look] != '=') return;
+    while (at_ <= look) out_ += page_[at_++];  // spaces and "="
+    while (at_ < page_.size() && IsSpace(page_[at_])) out_ += page_[at_++];
+    if (at_ >= page_.size()) return;
+    const NameContext context = AttributeContext(tag, attribute);
+    const char quote = page_[at_];
+    if (quote == '"' || quote == '\'') {
+      out_ += page_[at_++];
+      while (at_ < page_.size() && page_[at_] != quote) CopyOne(context);
+      if (at_ < page_.size()) out_ += page_[at_++];
+      return;
+    }
+    while (at_ < page_.size() && !IsSpace(page_[at_]) && page_[at_] != '>') CopyOne(context);
+  }
+
+  std::string_view page_;
+  const std::string& name_;
+  std::string out_;
+  std::size_t at_ = 0;
+};
+
+std::string ReplaceAll(std::string text, std::string_view placeholder, const std::string& value) {
+  std::size_t at = 0;
+  while ((at = text.find(placeholder, at)) != std::string::npos) {
+    text.replace(at, placeholder.size(), value);
+    at += value.size();
+  }
+  return text;
+}
+
+// Decodes one UTF-8 sequence at `at`; invalid bytes give U+FFFD, one byte each.
+char32_t NextCodePoint(std::string_view text, std::size_t& at) {
+  const unsigned char lead = static_cast<unsigned char>(text[at]);
+  int length = 0;
+  char32_t code = 0;
+  if (lead < 0x80) {
+    ++at;
+    return lead;
+  }
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    ++at;
+    return 0xFFFD;
+  }
+  if (text.size() - at < static_cast<std::size_t>(length)) {
+    ++at;
+    return 0xFFFD;
+  }
+  for (int i = 1; i < length; ++i) {
+    const unsigned char next = static_cast<unsigned char>(text[at + static_cast<std::size_t>(i)]);
+    if ((next & 0xC0) != 0x80) {
+      ++at;
+      return 0xFFFD;
+    }
+    code = (code << 6) | (next & 0x3F);
+  }
+  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+    ++at;
+    return 0xFFFD;
+  }
+  at += static_cast<std::size_t>(length);
+  return code;
+}
+
+void AppendUnicodeEscape(std::string& out, char32_t unit) {
+  out += "\\u";
+  for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[(unit >> shift) & 0xF];
+}
+
+}  // namespace
+
+std::string EscapeHtml(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      case '[': out += "&#91;"; break;
+      case ']': out += "&#93;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string EscapeUrlComponent(std::string_view text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHexDigits[c >> 4];
+      out += kHexDigits[c & 0xF];
+    }
+  }
+  return out;
+}
+
+std::string EscapeScriptString(std::string_view text) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const char32_t code = NextCodePoint(text, at);
+    const bool plain = code < 0x80 && (std::isalnum(static_cast<int>(code)) || code == ' ' || code == '.' ||
+                                       code == '-' || code == '_' || code == ',' || code == '(' || code == ')');
+    if (plain) {
+      out += static_cast<char>(code);
+    } else if (code < 0x10000) {
+      AppendUnicodeEscape(out, code);
+    } else {  // a surrogate pair
+      const char32_t offset = code - 0x10000;
+      AppendUnicodeEscape(out, 0xD800 + (offset >> 10));
+      AppendUnicodeEscape(out, 0xDC00 + (offset & 0x3FF));
+    }
+  }
+  return out;
+}
+
+std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height) {
+  std::string page = FileNameFiller(pageTemplate, movieFileName).Fill();
+  page = ReplaceAll(std::move(page), kWidthPlaceholder, std::to_string(width));
+  return ReplaceAll(std::move(page), kHeightPlaceholder, std::to_string(height));
+}
+
+std::string Base64(std::string_view bytes) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
+  std::size_t at = 0;
+  for (; at + 3 <= bytes.size(); at += 3) {
+    const std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) << 16 |
+                                static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+                                static_cast<unsigned char>(bytes[at + 2]);
+    out += kAlphabet[group >> 18];
+    out += kAlphabet[(group >> 12) & 63];
+    out += kAlphabet[(group >> 6) & 63];
+    out += kAlphabet[group & 63];
+  }
+  const std::size_t left = bytes.size() - at;
+  if (left == 0) return out;
+  std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) << 16;
+  if (left == 2) group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8;
+  out += kAlphabet[group >> 18];
+  out += kAlphabet[(group >> 12) & 63];
+  out += left == 2 ? kAlphabet[(group >> 6) & 63] : '=';
+  out += '=';
+  return out;
+}
+
+std::string MovieScript(const std::string& movieFileName, std::string_view movieBytes) {
+  return "(window.swfData = window.swfData || {})[\"" + EscapeScriptString(movieFileName) + "\"] = \"" +
+         Base64(movieBytes) + "\";\n";
+}
+
+}  // namespace quillet

@@ -1,0 +1,38 @@
+// The web page: the template qzp.html with its three placeholders filled in,
+// and the movie's script NAME.swf.js, which hands the movie to the Ruffle
+// player when the page is opened from disk (a browser will not fetch a file
+// beside a file:// page, but it will run a script beside it).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+// The page used when qzp.html is missing beside the program: the template the
+// build ships, built in.
+extern const std::string_view kDefaultPageTemplate;
+
+// The three escapings the movie's name gets on its way into the page.
+std::string EscapeHtml(std::string_view text);         // text and attribute values
+std::string EscapeUrlComponent(std::string_view text); // a relative URL of one path segment
+std::string EscapeScriptString(std::string_view text); // inside a JavaScript string literal
+
+// Fills the template. First every "[[filename]]" is replaced by
+// `movieFileName`, escaped for where the placeholder stands: percent-encoded
+// in URL attributes (src, href, data, action, poster, codebase, and value of
+// a <param>), and in <style> elements; escaped for a JavaScript string inside
+// <script> elements and in on... event attributes; escaped for HTML
+// everywhere else. Every escaping also hides "[" and "]", so a name cannot
+// form a placeholder. Then every "[[width]]" becomes `width` and then every
+// "[[height]]" becomes `height`, as decimal text. Placeholders are matched
+// exactly (case-sensitive); every other character is left as it is.
+std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height);
+
+// The movie as a script: (window.swfData = window.swfData || {})["NAME.swf"] = "BASE64";
+std::string MovieScript(const std::string& movieFileName, std::string_view movieBytes);
+
+// RFC 4648 base64 with padding.
+std::string Base64(std::string_view bytes);
+
+}  // namespace quillet
