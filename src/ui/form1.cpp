@@ -327,9 +327,20 @@ void Form1::showEvent(QShowEvent* event) {
 // minimised.
 void Form1::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  KeepDesignSize();
+}
+
+// Restoring from minimised (or from a maximised state a window manager
+// forced) snaps back to the design size as well.
+void Form1::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) KeepDesignSize();
+}
+
+void Form1::KeepDesignSize() {
   if (windowState() & Qt::WindowMinimized) return;
   const QSize design = ToPixels(kFormArea).size();
-  if (event->size() != design) resize(design);
+  if (size() != design) resize(design);
 }
 
 // Close during a conversion: cancel it, wait for the worker to end (the

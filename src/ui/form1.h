@@ -18,6 +18,7 @@
 #include "conversion/convert_presentation.h"
 #include "ui/conversion_runner.h"
 #include "ui/dialogs.h"
+#include "ui/form_about.h"
 #include "ui/form_layout.h"
 #include "ui/progress_display.h"
 
@@ -26,7 +27,6 @@ class QLineEdit;
 
 namespace quillet::ui {
 
-class FormAbout;
 class HotArea;
 class SkinPicture;
 class SkinSurface;
@@ -68,6 +68,7 @@ class Form1 : public QWidget {
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -81,6 +82,7 @@ class Form1 : public QWidget {
   void ShowProgress(int percent);
   void ShowCompletion();
   void FinishConversion();
+  void KeepDesignSize();
 
   Dialogs& dialogs_;
   QString programFolder_;
