@@ -1,0 +1,336 @@
+// The movie library's calls: each checks its arguments against what the SWF
+// file format can hold and records plain definitions and frame operations.
+// Nothing is encoded until WriteMovie, which assembles the whole file in
+// memory and then replaces the output file in one rename.
+#include "swf/movie.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/error.h"
+#include "swf/tag_writer.h"
+
+namespace swf {
+namespace {
+
+// Coordinates must fit the widest signed bit field (31 bits) of RECT, MATRIX
+// and MoveTo.
+constexpr double kLargestCoordinate = (1 << 30) - 1;
+constexpr std::int16_t kLargestColorComponent = 255;
+constexpr std::int16_t kReleaseInsideEventCode = 6;
+constexpr std::uint32_t kLargestDepth = 65535;
+constexpr std::int32_t kLargestFrame = 65534;  // the frame count is a UI16
+
+[[noreturn]] void Fail(const std::string& caller, const std::string& reason) {
+  throw quillet::Error(quillet::kGeneral, caller + ": " + reason);
+}
+
+std::string Number(double value) {
+  if (std::nearbyint(value) == value && std::fabs(value) < 1e15) return std::to_string(static_cast<long long>(value));
+  return std::to_string(value);
+}
+
+std::int32_t ToTwips(const char* caller, const char* what, double value) {
+  if (!std::isfinite(value) || std::fabs(std::nearbyint(value)) > kLargestCoordinate)
+    Fail(caller, std::string(what) + " of " + Number(value) + " twips does not fit the SWF coordinate fields");
+  return static_cast<std::int32_t>(std::nearbyint(value));
+}
+
+std::uint8_t ColorComponent(const char* caller, std::int16_t value) {
+  if (value < 0 || value > kLargestColorComponent)
+    Fail(caller, "colour component " + std::to_string(value) + " is outside 0 to 255");
+  return static_cast<std::uint8_t>(value);
+}
+
+// Adding 255 or more saturates any channel as much as adding more does, so
+// the add terms are clamped to what fits a CXFORM field without changing the
+// result.
+ColorTransform AddTransform(std::int16_t red, std::int16_t green, std::int16_t blue, std::int16_t alpha) {
+  const auto clamp = [](std::int16_t value) {
+    return static_cast<std::int16_t>(std::clamp<std::int16_t>(value, -kLargestColorComponent, kLargestColorComponent));
+  };
+  ColorTransform transform;
+  if (red != 0 || green != 0 || blue != 0 || alpha != 0) transform.add = std::array<std::int16_t, 4>{clamp(red), clamp(green), clamp(blue), clamp(alpha)};
+  return transform;
+}
+
+// UTF-8 to code points; SWF code tables hold 16-bit codes.
+std::u32string DecodeText(const std::string& text) {
+  std::u32string decoded;
+  std::size_t at = 0;
+  const auto fail = [&text](const std::string& reason) { Fail("MakeTextSimple", "the text \"" + text + "\" " + reason); };
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    int length = 0;
+    char32_t code = 0;
+    if (lead < 0x80) {
+      length = 1, code = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2, code = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3, code = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4, code = lead & 0x07;
+    } else {
+      fail("is not valid UTF-8");
+    }
+    if (at + length > text.size()) fail("is not valid UTF-8");
+    for (int index = 1; index < length; ++index) {
+      const auto next = static_cast<unsigned char>(text[at + index]);
+      if ((next & 0xC0) != 0x80) fail("is not valid UTF-8");
+      code = (code << 6) | (next & 0x3F);
+    }
+    constexpr char32_t kSmallestOf[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallestOf[length] || (code >= 0xD800 && code <= 0xDFFF)) fail("is not valid UTF-8");
+    if (code > 0xFFFF) fail("holds a character beyond U+FFFF, which SWF fonts cannot hold");
+    decoded.push_back(code);
+    at += length;
+  }
+  return decoded;
+}
+
+std::uint64_t NextIdentity() {
+  static std::atomic<std::uint64_t> counter{0};
+  return ++counter;
+}
+
+bool HasDefinition(const ObjectDefinition& definition) { return !std::holds_alternative<std::monostate>(definition); }
+
+// Writes the bytes to a new file in the folder of `path`, then renames it over
+// `path`; on failure the temporary file is removed and `path` is untouched.
+void ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  const auto fail = [&path](const std::string& reason) {
+    Fail("WriteMovie", "cannot write the movie \"" + path + "\": " + reason);
+  };
+  if (path.empty()) Fail("WriteMovie", "no output path was given");
+  const std::filesystem::path target(path);
+  if (!target.has_filename()) fail("the path names a folder");
+  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+  std::string temporaryName = ".";
+  temporaryName += target.filename().string();
+  temporaryName += ".XXXXXX";
+  std::string temporary = (folder / temporaryName).string();
+  const int descriptor = mkstemp(temporary.data());
+  if (descriptor < 0) fail(std::strerror(errno));
+  const auto abandon = [&](int error) {
+    close(descriptor);
+    unlink(temporary.c_str());
+    fail(std::strerror(error));
+  };
+  const mode_t mask = umask(0);
+  umask(mask);
+  if (fchmod(descriptor, 0666 & ~mask) != 0) abandon(errno);
+  std::size_t written = 0;
+  while (written < bytes.size()) {
+    const ssize_t count = write(descriptor, bytes.data() + written, bytes.size() - written);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) abandon(count < 0 ? errno : EIO);
+    written += static_cast<std::size_t>(count);
+  }
+  if (fsync(descriptor) != 0) abandon(errno);
+  if (close(descriptor) != 0) {
+    const int error = errno;
+    unlink(temporary.c_str());
+    fail(std::strerror(error));
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    unlink(temporary.c_str());
+    fail(std::strerror(error));
+  }
+}
+
+}  // namespace
+
+// ---- Action ---------------------------------------------------------------
+
+void Action::MakeActionStop() { action_ = ActionRecord{ActionCode::kStop, 0}; }
+
+void Action::MakeActionPlay() { action_ = ActionRecord{ActionCode::kPlay, 0}; }
+
+void Action::MakeActionGotoFrame(std::int32_t frame) {
+  if (frame < 0 || frame > kLargestFrame)
+    Fail("MakeActionGotoFrame", "frame " + std::to_string(frame) + " is outside 0 to " + std::to_string(kLargestFrame));
+  action_ = ActionRecord{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame)};
+}
+
+ActionRecord Action::Record(const char* caller) const {
+  if (!action_) Fail(caller, "the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)");
+  return *action_;
+}
+
+// ---- Object ---------------------------------------------------------------
+
+Object::Object() : identity_(NextIdentity()) {}
+
+void Object::MakePolygon(float x, float y) {
+  PolygonDefinition polygon;
+  polygon.start = {ToTwips("MakePolygon", "x", x), ToTwips("MakePolygon", "y", y)};
+  polygon.fill = Rgba{0, 0, 0, 255};
+  definition_ = polygon;
+}
+
+void Object::AddStraightLine(std::int16_t dx, std::int16_t dy) {
+  auto* polygon = std::get_if<PolygonDefinition>(&definition_);
+  if (polygon == nullptr) Fail("AddStraightLine", "the object is not a polygon (call MakePolygon first)");
+  polygon->deltas.push_back({dx, dy});
+}
+
+void Object::SetSolidFill(std::int16_t r, std::int16_t g, std::int16_t b, std::int16_t a) {
+  const Rgba color{ColorComponent("SetSolidFill", r), ColorComponent("SetSolidFill", g),
+                   ColorComponent("SetSolidFill", b), ColorComponent("SetSolidFill", a)};
+  if (auto* polygon = std::get_if<PolygonDefinition>(&definition_)) {
+    polygon->fill = color;
+    return;
+  }
+  if (auto* text = std::get_if<TextDefinition>(&definition_)) {
+    text->color = color;
+    return;
+  }
+  Fail("SetSolidFill", "only a polygon or a text has a fill (call MakePolygon or MakeTextSimple first)");
+}
+
+void Object::SetDepth(std::int16_t depth) { depthHint_ = depth; }
+
+void Object::MakeButtonSimple(Object& shape, std::int16_t r1, std::int16_t g1, std::int16_t b1, std::int16_t a1,
+                              std::int16_t r2, std::int16_t g2, std::int16_t b2, std::int16_t a2) {
+  ButtonDefinition button;
+  if (const auto* polygon = std::get_if<PolygonDefinition>(&shape.definition_)) {
+    button.face = *polygon;
+  } else if (const auto* text = std::get_if<TextDefinition>(&shape.definition_)) {
+    button.face = *text;
+  } else if (const auto* picture = std::get_if<PictureDefinition>(&shape.definition_)) {
+    button.face = *picture;
+  } else if (std::holds_alternative<ButtonDefinition>(shape.definition_)) {
+    Fail("MakeButtonSimple", "a button cannot show another button");
+  } else {
+    Fail("MakeButtonSimple", "the shape object has nothing made (call MakePolygon, MakeTextSimple or MakePicture on it first)");
+  }
+  button.over = AddTransform(r1, g1, b1, a1);
+  button.down = AddTransform(r2, g2, b2, a2);
+  definition_ = std::move(button);
+}
+
+void Object::MakeTextSimple(const std::string& font, const std::string& text, float x, float y, std::int16_t size) {
+  if (size <= 0) Fail("MakeTextSimple", "the text size " + std::to_string(size) + " is not positive");
+  TextDefinition definition;
+  definition.text = DecodeText(text);
+  definition.position = {ToTwips("MakeTextSimple", "x", x), ToTwips("MakeTextSimple", "y", y)};
+  definition.size = static_cast<std::uint16_t>(size);
+  definition.color = Rgba{0, 0, 0, 255};
+  try {
+    definition.face = FindFontFace(font);
+    FontOutlines check(definition.face, 1024);  // the face must open and hold outlines
+  } catch (const quillet::Error& error) {
+    Fail("MakeTextSimple", error.what());
+  }
+  definition_ = std::move(definition);
+}
+
+void Object::MakePicture(std::int16_t x, std::int16_t y, float width, float height, float pixelWidth,
+                         float pixelHeight, const std::string& path) {
+  PictureDefinition picture;
+  picture.origin = {x, y};
+  picture.width = ToTwips("MakePicture", "the width", width);
+  picture.height = ToTwips("MakePicture", "the height", height);
+  if (picture.width <= 0 || picture.height <= 0)
+    Fail("MakePicture", "the picture size " + Number(width) + " x " + Number(height) + " twips is not positive");
+  if (!std::isfinite(pixelWidth) || !std::isfinite(pixelHeight) || pixelWidth < 1 || pixelHeight < 1)
+    Fail("MakePicture", "the pixel size " + Number(pixelWidth) + " x " + Number(pixelHeight) + " is not at least 1 x 1");
+  const double scaleX = std::nearbyint(static_cast<double>(picture.width) / pixelWidth * Matrix::kOne);
+  const double scaleY = std::nearbyint(static_cast<double>(picture.height) / pixelHeight * Matrix::kOne);
+  if (scaleX > kLargestCoordinate || scaleY > kLargestCoordinate || scaleX < 1 || scaleY < 1)
+    Fail("MakePicture", "the scale of " + Number(width) + " x " + Number(height) + " twips over " + Number(pixelWidth) +
+                            " x " + Number(pixelHeight) + " pixels does not fit an SWF matrix");
+  if (std::int64_t{x} + picture.width > kLargestCoordinate || std::int64_t{y} + picture.height > kLargestCoordinate)
+    Fail("MakePicture", "the picture's far corner does not fit the SWF coordinate fields");
+  picture.scaleX = static_cast<std::int32_t>(scaleX);
+  picture.scaleY = static_cast<std::int32_t>(scaleY);
+  try {
+    picture.picture = std::make_shared<const JpegPicture>(ReadBaselineJpeg(path));
+  } catch (const quillet::Error& error) {
+    Fail("MakePicture", error.what());
+  }
+  definition_ = std::move(picture);
+}
+
+void Object::QueueEvent(Action& action, std::int16_t eventCode) {
+  auto* button = std::get_if<ButtonDefinition>(&definition_);
+  if (button == nullptr) Fail("QueueEvent", "the object is not a button (call MakeButtonSimple first)");
+  if (eventCode != kReleaseInsideEventCode)
+    Fail("QueueEvent", "event code " + std::to_string(eventCode) + " is not supported (6, released inside, is)");
+  button->events.push_back({kOverDownToOverUp, action.Record("QueueEvent")});
+}
+
+// ---- Movie ----------------------------------------------------------------
+
+void Movie::SetSize(float width, float height) {
+  const std::int32_t twipsWide = ToTwips("SetSize", "the width", width);
+  const std::int32_t twipsHigh = ToTwips("SetSize", "the height", height);
+  if (twipsWide <= 0 || twipsHigh <= 0)
+    Fail("SetSize", "the frame size " + Number(width) + " x " + Number(height) + " twips is not positive");
+  settings_.frameSize = Rect{0, twipsWide, 0, twipsHigh};
+}
+
+void Movie::SetFrameBkColor(std::int16_t r, std::int16_t g, std::int16_t b) {
+  settings_.background = Rgba{ColorComponent("SetFrameBkColor", r), ColorComponent("SetFrameBkColor", g),
+                              ColorComponent("SetFrameBkColor", b), 255};
+}
+
+void Movie::SetFrameRate(std::int16_t rate) {
+  if (rate < 1 || rate > 255) Fail("SetFrameRate", "the rate " + std::to_string(rate) + " is outside 1 to 255 frames per second");
+  settings_.frameRate = static_cast<std::uint16_t>(rate << 8);
+}
+
+void Movie::GotoFrame(std::int16_t frame) {
+  if (frame < 0) Fail("GotoFrame", "frame " + std::to_string(frame) + " is below 0");
+  currentFrame_ = frame;
+  if (frames_.size() <= static_cast<std::size_t>(frame)) frames_.resize(static_cast<std::size_t>(frame) + 1);
+}
+
+void Movie::AddAction(Action& action) {
+  frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<ActionOperation>,
+                                                             action.Record("AddAction"));
+}
+
+void Movie::AddObject(Object& object) {
+  if (!HasDefinition(object.Definition()))
+    Fail("AddObject", "the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple first)");
+  if (lastDepth_ >= kLargestDepth) Fail("AddObject", "the movie has used all 65535 depths");
+  const auto depth = static_cast<std::uint16_t>(++lastDepth_);
+  frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<PlaceOperation>, object.Definition(),
+                                                             depth);
+  placements_.push_back({object.Identity(), depth, currentFrame_});
+}
+
+void Movie::RemoveObject(Object& object) {
+  for (auto placement = placements_.rbegin(); placement != placements_.rend(); ++placement) {
+    if (placement->object != object.Identity() || placement->frame > currentFrame_) continue;
+    frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<RemoveOperation>, placement->depth);
+    placements_.erase(std::next(placement).base());
+    return;
+  }
+  Fail("RemoveObject", "the object is not in the movie at frame " + std::to_string(currentFrame_) +
+                           " (it was never added, or was removed already)");
+}
+
+std::vector<std::uint8_t> Movie::Encode() const {
+  if (settings_.frameSize.xMax <= 0) Fail("WriteMovie", "the frame size was never set (call SetSize first)");
+  try {
+    return EncodeMovie(AssembleMovie(settings_, frames_));
+  } catch (const quillet::Error& error) {
+    Fail("WriteMovie", error.what());
+  }
+}
+
+void Movie::WriteMovie(const std::string& path) { ReplaceFile(path, Encode()); }
+
+}  // namespace swf

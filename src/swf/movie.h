@@ -1,0 +1,112 @@
+// Quillet's movie library: three classes that build an SWF slide show by
+// method calls, in the order the movie assembly makes them. Coordinates are in
+// twips (20 per pixel), frames are 0-based. Every failing call throws
+// quillet::Error with a message that names the call and the cause.
+//
+//   Action  one AVM1 action: Stop, Play, GotoFrame.
+//   Object  one thing to show: a filled polygon, a line of text, a picture,
+//           or a button made from one of those. Each Make... call starts a new
+//           definition; adding the object to a movie copies the definition.
+//   Movie   frame settings, the frames (display list changes and actions),
+//           and WriteMovie, which writes the whole file or nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "swf/definitions.h"
+
+namespace swf {
+
+class Action {
+ public:
+  void MakeActionStop();
+  void MakeActionPlay();
+  // Goes to the 0-based frame and stops there.
+  void MakeActionGotoFrame(std::int32_t frame);
+
+  // The action made last; throws when none was made.
+  ActionRecord Record(const char* caller) const;
+
+ private:
+  std::optional<ActionRecord> action_;
+};
+
+class Object {
+ public:
+  Object();
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+
+  // A filled polygon starting at (x, y); AddStraightLine extends it, and the
+  // contour is closed back to the start when the lines do not end there.
+  void MakePolygon(float x, float y);
+  void AddStraightLine(std::int16_t dx, std::int16_t dy);
+  // The fill of a polygon or the colour of a text, components 0 to 255.
+  void SetSolidFill(std::int16_t r, std::int16_t g, std::int16_t b, std::int16_t a);
+  // A layer hint only: a movie stacks objects in the order they are added.
+  void SetDepth(std::int16_t depth);
+  // A push button showing `shape` (polygon, text or picture) in its up state and
+  // as its hit area; the over state adds (r1, g1, b1, a1) to the shape's colours,
+  // the down state adds (r2, g2, b2, a2).
+  void MakeButtonSimple(Object& shape, std::int16_t r1, std::int16_t g1, std::int16_t b1, std::int16_t a1,
+                        std::int16_t r2, std::int16_t g2, std::int16_t b2, std::int16_t a2);
+  // One line of text in the font fontconfig finds for `font`, UTF-8 `text`,
+  // with the font's ascent line at y and its EM square `size` twips high.
+  void MakeTextSimple(const std::string& font, const std::string& text, float x, float y, std::int16_t size);
+  // A baseline JPEG file shown in the rectangle (x, y, width, height) twips,
+  // pixelWidth x pixelHeight picture pixels across it.
+  void MakePicture(std::int16_t x, std::int16_t y, float width, float height, float pixelWidth, float pixelHeight,
+                   const std::string& path);
+  // Runs `action` when the button's event happens. Event code 6: the button is
+  // released inside (the ordinary click).
+  void QueueEvent(Action& action, std::int16_t eventCode);
+
+  const ObjectDefinition& Definition() const { return definition_; }
+  std::uint64_t Identity() const { return identity_; }
+
+ private:
+  std::uint64_t identity_;
+  ObjectDefinition definition_;
+  std::int16_t depthHint_ = 0;
+};
+
+class Movie {
+ public:
+  // The frame size in twips.
+  void SetSize(float width, float height);
+  void SetFrameBkColor(std::int16_t r, std::int16_t g, std::int16_t b);
+  // Frames per second, 1 to 255.
+  void SetFrameRate(std::int16_t rate);
+  // Selects the 0-based frame the calls below fill; the movie has at least
+  // frame + 1 frames from then on.
+  void GotoFrame(std::int16_t frame);
+  void AddAction(Action& action);
+  // Places the object's current definition at a new depth above everything
+  // placed before.
+  void AddObject(Object& object);
+  // Takes the object out from the depth it was last placed at.
+  void RemoveObject(Object& object);
+  // Writes the movie to `path`: a temporary file in the same folder renamed
+  // into place, so an earlier file stays untouched when anything fails.
+  void WriteMovie(const std::string& path);
+
+  // The SWF file as WriteMovie would write it.
+  std::vector<std::uint8_t> Encode() const;
+
+ private:
+  struct Placement {
+    std::uint64_t object = 0;
+    std::uint16_t depth = 0;
+    std::int32_t frame = 0;
+  };
+
+  MovieSettings settings_;
+  std::vector<std::vector<FrameOperation>> frames_{1};
+  std::int32_t currentFrame_ = 0;
+  std::uint32_t lastDepth_ = 0;
+  std::vector<Placement> placements_;  // objects on the display list, in placing order
+};
+
+}  // namespace swf

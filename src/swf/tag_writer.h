@@ -1,0 +1,21 @@
+// Turns the SWF data model into bytes: one tag with its header, or a whole
+// uncompressed (FWS) file with its header and frame count.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "swf/swf_types.h"
+
+namespace swf {
+
+TagCode CodeOf(const Tag& tag);
+
+// The tag's header and body.
+std::vector<std::uint8_t> EncodeTag(const Tag& tag);
+
+// The whole file: "FWS", version, FileLength, frame size, rate, frame count
+// (the number of ShowFrame tags), then the tags as given.
+std::vector<std::uint8_t> EncodeMovie(const MovieFile& movie);
+
+}  // namespace swf
