@@ -12,9 +12,9 @@
 #include <QWindow>
 
 #include <filesystem>
-#include <system_error>
 #include <vector>
 
+#include "conversion/file_helpers.h"
 #include "ui/art.h"
 #include "ui/form_about.h"
 #include "ui/skin_widgets.h"
@@ -23,11 +23,15 @@ namespace quillet::ui {
 
 namespace {
 
-// Whether the deck names an existing file.
-bool PresentationExists(const std::string& path) {
-  if (path.empty()) return false;
-  std::error_code error;
-  return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
+// Whether the stored deck names an existing file. An unexpected failure of
+// the check (not a plain "missing") is shown first, captioned "Error".
+bool PresentationExists(Dialogs& dialogs, QWidget* owner, const std::string& path) {
+  const FileCheck check = CheckFile(path);
+  if (check.errorNumber != 0) {
+    dialogs.ShowMessage(owner, QString::fromStdString(FileErrorMessage(check)),
+                        QStringLiteral("Error"), MessageKind::Failure);
+  }
+  return check.exists;
 }
 
 constexpr QColor kFieldTextColour{64, 64, 64};
@@ -248,7 +252,7 @@ void Form1::lblSize_Click(int sizeIndex) {
 void Form1::cmdConvert_Click() {
   if (IsConverting()) return;
   // The stored path is checked, not the text box: Open is what chooses a deck.
-  if (!PresentationExists(job_.m_PptPath)) {
+  if (!PresentationExists(dialogs_, this, job_.m_PptPath)) {
     dialogs_.ShowMessage(this, QString::fromUtf8(kSelectDeckMessage),
                          QString::fromUtf8(kProgramTitle), MessageKind::Warning);
     return;

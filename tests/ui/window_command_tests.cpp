@@ -181,6 +181,21 @@ class WindowCommandTests : public QObject {
     QCOMPARE(conversions, 0);
   }
 
+  // A check that fails for another reason than a missing file says so
+  // first (here: a file name longer than the file system allows).
+  void convertCheckFailure() {
+    auto window = MakeWindow();
+    Form1& form = *window->form;
+    form.Job().m_PptPath = "/tmp/" + std::string(300, 'a') + ".ppt";
+    Click(form, "LabelConvert");
+    QCOMPARE(window->dialogs.messages.size(), std::size_t{2});
+    QCOMPARE(window->dialogs.messages[0].caption, QStringLiteral("Error"));
+    QVERIFY2(window->dialogs.messages[0].text.startsWith(QStringLiteral("Error Number: 36")),
+             qPrintable(window->dialogs.messages[0].text));
+    QCOMPARE(window->dialogs.messages[1].text, QStringLiteral("Please select the PowerPoint file."));
+    QVERIFY(!form.IsConverting());
+  }
+
   void minimise() {
     auto window = MakeWindow();
     Form1& form = *window->form;

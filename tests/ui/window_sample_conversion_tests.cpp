@@ -1,0 +1,144 @@
+// The sample deck converted through the window with the real driver and
+// LibreOffice: progress in order, the completion box before the page, the
+// page opened afterwards; and Close in the middle of a conversion, which
+// leaves no file behind and no LibreOffice running.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "ui/conversion_runner.h"
+#include "ui/default_conversion.h"
+#include "ui/progress_display.h"
+#include "window_test_support.h"
+
+using namespace quillet::ui;
+using namespace quillet::ui::test;
+
+namespace {
+
+struct SeenProgress {
+  int percent;
+  QString caption;
+  int barWidth;
+};
+
+// Processes whose parent is this test: LibreOffice must not outlive a
+// cancelled conversion.
+QStringList ChildProcesses() {
+  QStringList children;
+  const QString self = QString::number(::getpid());
+  for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    bool isNumber = false;
+    entry.toInt(&isNumber);
+    if (!isNumber) continue;
+    std::ifstream stat(("/proc/" + entry + "/stat").toStdString());
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream rest(line.substr(close + 2));
+    std::string state, parent;
+    rest >> state >> parent;
+    if (QString::fromStdString(parent) == self && state != "Z")
+      children << QString::fromStdString(line.substr(0, close + 1));
+  }
+  return children;
+}
+
+}  // namespace
+
+class WindowSampleConversionTests : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void wholeConversionOfTheSampleDeck() {
+    QTemporaryDir output;
+    auto window = MakeWindow(DefaultConversion());
+    Form1& form = *window->form;
+    FakeDialogs& dialogs = window->dialogs;
+    dialogs.openAnswers = {QStringLiteral(QUILLET_SAMPLE_DECK)};
+    dialogs.folderAnswers = {output.path()};
+    QVERIFY(ShowAndWait(form));
+    Click(form, "LabelOpen");
+    Click(form, "LabelSave");
+    Click(form, "lblSize0");
+
+    const QString page = QDir(output.path()).filePath(QStringLiteral("sample-deck.html"));
+    auto* caption = Child<QLabel>(form, "LabelProgress");
+    QWidget* bar = Child(form, "picProgress");
+    std::vector<SeenProgress> seen;
+    auto* runner = form.findChild<ConversionRunner*>();
+    connect(runner, &ConversionRunner::ProgressShown, this,
+            [&](int percent) { seen.push_back({percent, caption->text(), bar->width()}); });
+    bool pageExistedAtTheBox = true;
+    int barAtTheBox = -1;
+    dialogs.onMessage = [&](const ShownMessage&) {
+      pageExistedAtTheBox = QFile::exists(page);
+      barAtTheBox = bar->width();
+    };
+
+    Click(form, "LabelConvert");
+    QCOMPARE(caption->text(), QStringLiteral("Converting..."));
+    QVERIFY(WaitUntil([&] { return !form.IsConverting(); }, 300000));
+
+    QCOMPARE(dialogs.messages.size(), std::size_t{1});
+    QCOMPARE(dialogs.messages[0].text, QStringLiteral("Conversion complete."));
+    QVERIFY(!seen.empty());
+    QCOMPARE(seen.front().percent, 0);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      if (i > 0) QVERIFY(seen[i].percent > seen[i - 1].percent);
+      QVERIFY(seen[i].percent < 100);
+      QCOMPARE(seen[i].caption, QStringLiteral("%1%").arg(seen[i].percent));
+      QCOMPARE(seen[i].barWidth, ProgressBarPixels(seen[i].percent));
+    }
+    QVERIFY(!pageExistedAtTheBox);
+    QCOMPARE(barAtTheBox, 0);
+    QCOMPARE(caption->text(), QString());
+    QCOMPARE(dialogs.openedPages, QStringList{page});
+    QVERIFY(QFile::exists(page));
+    const QString movie = QDir(output.path()).filePath(QStringLiteral("sample-deck.swf"));
+    QCOMPARE(form.Job().m_SwfPath, movie.toStdString());
+    QFile movieFile(movie);
+    QVERIFY(movieFile.open(QIODevice::ReadOnly));
+    QCOMPARE(movieFile.read(3), QByteArray("FWS"));
+    QVERIFY(QFile::exists(movie + QStringLiteral(".js")));
+  }
+
+  void closeDuringConversionLeavesNoFiles() {
+    QTemporaryDir output;
+    auto window = MakeWindow(DefaultConversion());
+    Form1& form = *window->form;
+    FakeDialogs& dialogs = window->dialogs;
+    dialogs.openAnswers = {QStringLiteral(QUILLET_SAMPLE_DECK)};
+    dialogs.folderAnswers = {output.path()};
+    QVERIFY(ShowAndWait(form));
+    Click(form, "LabelOpen");
+    Click(form, "LabelSave");
+    QSignalSpy finished(&form, &Form1::ConversionFinished);
+    Click(form, "LabelConvert");
+    // Let LibreOffice start, then close the window.
+    QTest::qWait(1500);
+    QVERIFY(form.IsConverting());
+    Click(form, "LabelClose");
+    QVERIFY(finished.wait(60000));
+    QCOMPARE(finished[0][0].value<ConversionEnding>(), ConversionEnding::Cancelled);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(QDir(output.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+             QStringList());
+    QVERIFY(dialogs.messages.empty());
+    QVERIFY(dialogs.openedPages.isEmpty());
+    QVERIFY(WaitUntil([] { return ChildProcesses().isEmpty(); }, 10000));
+  }
+};
+
+QTEST_MAIN(WindowSampleConversionTests)
+#include "window_sample_conversion_tests.moc"
