@@ -36,6 +36,7 @@ bool PresentationExists(Dialogs& dialogs, QWidget* owner, const std::string& pat
 
 constexpr QColor kFieldTextColour{64, 64, 64};
 constexpr QColor kProgressCaptionColour{128, 128, 128};
+constexpr QColor kPlaceholderColour{150, 156, 172};
 constexpr double kProgressCaptionPoints = 8.25;
 
 // picSkin's children, top first.
@@ -56,6 +57,7 @@ QLineEdit* MakePathField(const char* name, const TwipRect& area, QWidget* parent
   QPalette palette = field->palette();
   palette.setColor(QPalette::Text, kFieldTextColour);
   palette.setColor(QPalette::Base, Qt::white);
+  palette.setColor(QPalette::PlaceholderText, kPlaceholderColour);
   field->setPalette(palette);
   return field;
 }
@@ -79,6 +81,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
 
   // Start-up: the program folder is the default output folder, medium size.
   txtSwf_->setText(programFolder_);
+  txtPPT_->setPlaceholderText(QStringLiteral("Choose a presentation with Open"));
   job_.m_SizeDivisor = SizeDivisorFor(1);
 }
 
@@ -98,6 +101,7 @@ void Form1::BuildSkin() {
   picSkin_ = new SkinSurface(skin, this);
   picSkin_->setObjectName(QStringLiteral("picSkin"));
   picSkin_->setGeometry(ToPixels(kSkinArea));
+  picSkin_->setFocusPolicy(Qt::ClickFocus);
   connect(picSkin_, &SkinSurface::BareSkinHovered, this, &Form1::HideAllHoverPictures);
 
   txtPPT_ = MakePathField("txtPPT", kTxtPPTArea, picSkin_);
@@ -320,6 +324,8 @@ void Form1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (centred_) return;
   centred_ = true;
+  // Start with no text box focused; a click on the bare skin also unfocuses.
+  picSkin_->setFocus();
   const QScreen* display = screen() ? screen() : QGuiApplication::primaryScreen();
   if (!display) return;
   QRect frame = geometry();

@@ -31,7 +31,7 @@ FormAbout::FormAbout(QWidget* parent)
   QFont font = version->font();
   font.setPointSizeF(8.25);
   version->setFont(font);
-  version->move(40, 306);
+  version->move(36, 306);
   version->adjustSize();
 
   auto* labelExit = new HotArea(this);
