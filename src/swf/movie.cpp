@@ -322,10 +322,19 @@ void Movie::RemoveObject(Object& object) {
                            " (it was never added, or was removed already)");
 }
 
-std::vector<std::uint8_t> Movie::Encode() const {
+MovieFile Movie::Assemble() const {
   if (settings_.frameSize.xMax <= 0) Fail("WriteMovie", "the frame size was never set (call SetSize first)");
   try {
-    return EncodeMovie(AssembleMovie(settings_, frames_));
+    return AssembleMovie(settings_, frames_);
+  } catch (const quillet::Error& error) {
+    Fail("WriteMovie", error.what());
+  }
+}
+
+std::vector<std::uint8_t> Movie::Encode() const {
+  const MovieFile movie = Assemble();
+  try {
+    return EncodeMovie(movie);
   } catch (const quillet::Error& error) {
     Fail("WriteMovie", error.what());
   }

@@ -92,7 +92,8 @@ class Movie {
   // into place, so an earlier file stays untouched when anything fails.
   void WriteMovie(const std::string& path);
 
-  // The SWF file as WriteMovie would write it.
+  // The SWF file model and its bytes, as WriteMovie would write them.
+  MovieFile Assemble() const;
   std::vector<std::uint8_t> Encode() const;
 
  private:

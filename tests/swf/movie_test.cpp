@@ -1,0 +1,505 @@
+// The movie library's calls: slide shows built with the slide-show
+// assembly's exact call sequence (tag lists per frame, display list, button
+// actions, counter text, embedded pictures, one font), every written movie
+// read by the independent parser, the error messages of refused calls, and
+// WriteMovie's all-or-nothing file replacement.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+
+#include "platform/error.h"
+#include "slide_show.h"
+#include "swf/movie.h"
+#include "swf/tag_writer.h"
+#include "test_support.h"
+
+namespace swf {
+namespace {
+
+using swf_test::Bytes;
+using swf_test::ScratchFolder;
+
+std::vector<std::string> Pictures(const ScratchFolder& folder, int count, int width, int height) {
+  std::vector<std::string> pictures;
+  for (int index = 0; index < count; ++index) {
+    const auto path = folder / ("Slide" + std::to_string(index + 1) + ".jpg");
+    swf_test::WriteFile(path, swf_test::MakeJpeg(width + index, height));  // each slide differs
+    pictures.push_back(path.string());
+  }
+  return pictures;
+}
+
+void ExpectIndependentParserAccepts(const std::filesystem::path& movie, std::size_t frames) {
+  const swf_test::ParserResult result = swf_test::ParseWithIndependentParser(movie);
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  std::size_t lines = 0;
+  for (std::size_t at = result.output.find("frame "); at != std::string::npos; at = result.output.find("frame ", at + 1)) ++lines;
+  EXPECT_EQ(lines, frames) << result.output;
+}
+
+const std::vector<std::string> kFirstFrame = {
+    "FileAttributes", "SetBackgroundColor", "DoAction",
+    "DefineBitsJPEG2", "DefineShape", "DefineButton2", "PlaceObject2",  // picture button
+    "DefineFont3", "DefineText", "PlaceObject2",                        // counter
+    "DefineShape", "DefineButton2", "PlaceObject2",                     // right arrow
+    "DefineShape", "DefineButton2", "PlaceObject2"};                    // left arrow
+const std::vector<std::string> kLaterFrame = {
+    "DoAction", "RemoveObject2", "RemoveObject2", "RemoveObject2", "RemoveObject2",
+    "DefineBitsJPEG2", "DefineShape", "DefineButton2", "PlaceObject2",
+    "DefineText", "PlaceObject2",
+    "DefineShape", "DefineButton2", "PlaceObject2",
+    "DefineShape", "DefineButton2", "PlaceObject2"};
+
+struct SlideShowCase {
+  int slides;
+  float width;
+  float height;
+};
+
+class SlideShow : public testing::TestWithParam<SlideShowCase> {};
+
+TEST_P(SlideShow, TagsPerFrameMatchTheCallSequence) {
+  const SlideShowCase& show = GetParam();
+  ScratchFolder folder;
+  Movie movie;
+  swf_test::BuildSlideShow(movie, show.width, show.height, Pictures(folder, show.slides, 16, 12));
+  const auto path = folder / "show.swf";
+  movie.WriteMovie(path.string());
+  const Bytes bytes = swf_test::ReadFile(path);
+  EXPECT_EQ(bytes, movie.Encode());
+
+  const auto frames = swf_test::FrameTagNames(bytes);
+  ASSERT_EQ(frames.size(), static_cast<std::size_t>(show.slides) + 1) << swf_test::DumpMovie(bytes);
+  for (int a = 0; a < show.slides; ++a)
+    EXPECT_EQ(frames[a], a == 0 ? kFirstFrame : kLaterFrame) << "frame " << a << "\n" << swf_test::DumpMovie(bytes);
+  EXPECT_EQ(frames.back(), std::vector<std::string>{"End"});
+
+  // Header: FWS, version 10, frame 20 W x 20 H twips, 24 fps, one frame per slide.
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "FWS");
+  EXPECT_EQ(bytes[3], 10);
+  const MovieFile model = movie.Assemble();
+  EXPECT_EQ(model.frameSize, (Rect{0, static_cast<std::int32_t>(20 * show.width), 0, static_cast<std::int32_t>(20 * show.height)}));
+  EXPECT_EQ(model.frameRate, 24 << 8);
+  EXPECT_EQ(std::get<SetBackgroundColorTag>(model.tags[1]).color, (Rgba{255, 255, 255, 255}));
+  ExpectIndependentParserAccepts(path, static_cast<std::size_t>(show.slides));
+}
+
+TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
+  const SlideShowCase& show = GetParam();
+  ScratchFolder folder;
+  Movie movie;
+  const std::vector<std::string> pictures = Pictures(folder, show.slides, 16, 12);
+  swf_test::BuildSlideShow(movie, show.width, show.height, pictures);
+  const MovieFile model = movie.Assemble();
+
+  const DefineFontTag* font = nullptr;
+  int fonts = 0;
+  int frame = 0;
+  std::vector<std::uint16_t> placed, removed;
+  std::vector<std::vector<ActionRecord>> buttonActions;
+  std::string counter;
+  const auto finishFrame = [&] {
+    // This frame removes the previous frame's four depths and places four new ones on top.
+    const std::uint16_t first = static_cast<std::uint16_t>(4 * frame + 1);
+    EXPECT_EQ(placed, (std::vector<std::uint16_t>{first, static_cast<std::uint16_t>(first + 1),
+                                                  static_cast<std::uint16_t>(first + 2), static_cast<std::uint16_t>(first + 3)}))
+        << "frame " << frame;
+    if (frame == 0) {
+      EXPECT_TRUE(removed.empty());
+    } else {
+      EXPECT_EQ(removed, (std::vector<std::uint16_t>{static_cast<std::uint16_t>(first - 4), static_cast<std::uint16_t>(first - 3),
+                                                     static_cast<std::uint16_t>(first - 2), static_cast<std::uint16_t>(first - 1)}))
+          << "frame " << frame;
+    }
+    // Picture and right arrow play on; the left arrow goes back one frame (0 on the first).
+    ASSERT_EQ(buttonActions.size(), 3u) << "frame " << frame;
+    EXPECT_EQ(buttonActions[0], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
+    EXPECT_EQ(buttonActions[1], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
+    EXPECT_EQ(buttonActions[2], (std::vector<ActionRecord>{{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame == 0 ? 0 : frame - 1)}}));
+    EXPECT_EQ(counter, std::to_string(frame + 1) + "/" + std::to_string(show.slides));
+    placed.clear();
+    removed.clear();
+    buttonActions.clear();
+    counter.clear();
+    ++frame;
+  };
+  for (const Tag& tag : model.tags) {
+    if (const auto* value = std::get_if<DefineFontTag>(&tag)) {
+      font = value;
+      ++fonts;
+    } else if (const auto* value = std::get_if<PlaceObject2Tag>(&tag)) {
+      placed.push_back(value->depth);
+    } else if (const auto* value = std::get_if<RemoveObject2Tag>(&tag)) {
+      removed.push_back(value->depth);
+    } else if (const auto* value = std::get_if<DefineButton2Tag>(&tag)) {
+      ASSERT_EQ(value->conditionActions.size(), 1u);
+      EXPECT_EQ(value->conditionActions[0].conditions, kOverDownToOverUp);
+      buttonActions.push_back(value->conditionActions[0].actions);
+    } else if (const auto* value = std::get_if<DefineTextTag>(&tag)) {
+      ASSERT_NE(font, nullptr) << "text before its font";
+      ASSERT_EQ(value->records.size(), 1u);
+      EXPECT_EQ(value->records[0].fontId, font->fontId);
+      EXPECT_EQ(value->records[0].textHeight, 400);
+      EXPECT_EQ(value->records[0].color, (Rgba{0, 96, 128, 255}));
+      for (const GlyphEntry& glyph : value->records[0].glyphs) counter += static_cast<char>(font->glyphs.at(glyph.index).code);
+    } else if (const auto* value = std::get_if<DefineBitsJpeg2Tag>(&tag)) {
+      EXPECT_EQ(value->jpegData, swf_test::ReadFile(pictures.at(static_cast<std::size_t>(frame))));
+    } else if (std::holds_alternative<ShowFrameTag>(tag)) {
+      finishFrame();
+    }
+  }
+  EXPECT_EQ(frame, show.slides);
+  EXPECT_EQ(fonts, 1);
+  // The one font holds exactly the characters of all counters, ascending.
+  std::set<char> used;
+  for (int a = 1; a <= show.slides; ++a)
+    for (char character : std::to_string(a) + "/" + std::to_string(show.slides)) used.insert(character);
+  ASSERT_NE(font, nullptr);
+  std::string codes;
+  for (const FontGlyph& glyph : font->glyphs) codes += static_cast<char>(glyph.code);
+  EXPECT_EQ(codes, std::string(used.begin(), used.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SlideShow,
+                         testing::Values(SlideShowCase{2, 720, 540}, SlideShowCase{12, 360, 270},
+                                         SlideShowCase{1, 240, 180}, SlideShowCase{2, 240, 180}));
+
+TEST(SlideShowGeometry, ArrowsCounterAndPictureSitWhereTheCallsPutThem) {
+  ScratchFolder folder;
+  Movie movie;
+  swf_test::BuildSlideShow(movie, 360, 270, Pictures(folder, 1, 360, 270));
+  const MovieFile model = movie.Assemble();
+  std::vector<Rect> shapeBounds;
+  std::vector<FillStyle> fills;
+  std::optional<Matrix> textPlacement;
+  for (const Tag& tag : model.tags) {
+    if (const auto* shape = std::get_if<DefineShapeTag>(&tag)) {
+      shapeBounds.push_back(shape->bounds);
+      fills.push_back(shape->shape.fillStyles.at(0));
+      EXPECT_EQ(shape->version, ShapeVersion::kDefineShape);
+    }
+    if (const auto* place = std::get_if<PlaceObject2Tag>(&tag); place != nullptr && place->depth == 2) textPlacement = place->matrix;
+  }
+  ASSERT_EQ(shapeBounds.size(), 3u);
+  EXPECT_EQ(shapeBounds[0], (Rect{0, 7200, 0, 5400}));       // the picture
+  EXPECT_EQ(shapeBounds[1], (Rect{6700, 6950, 4850, 5100}));  // right arrow
+  EXPECT_EQ(shapeBounds[2], (Rect{5150, 5400, 4850, 5100}));  // left arrow
+  EXPECT_EQ(fills[0].type, FillType::kClippedBitmap);
+  EXPECT_EQ(fills[0].bitmapMatrix.scaleX, 20 * 65536);
+  EXPECT_EQ(fills[0].bitmapMatrix.scaleY, 20 * 65536);
+  EXPECT_EQ(fills[1].color, (Rgba{0, 96, 128, 255}));
+  ASSERT_TRUE(textPlacement.has_value());
+  EXPECT_EQ(*textPlacement, Matrix::Translation(5700, 4900));
+}
+
+TEST(Buttons, ArrowStatesAddTheColoursOfTheEightIntegers) {
+  ScratchFolder folder;
+  Movie movie;
+  swf_test::BuildSlideShow(movie, 240, 180, Pictures(folder, 1, 24, 18));
+  std::vector<const DefineButton2Tag*> buttons;
+  const MovieFile model = movie.Assemble();
+  for (const Tag& tag : model.tags)
+    if (const auto* button = std::get_if<DefineButton2Tag>(&tag)) buttons.push_back(button);
+  ASSERT_EQ(buttons.size(), 3u);
+  // Picture button: all eight integers 0, so one record serves every state.
+  ASSERT_EQ(buttons[0]->records.size(), 1u);
+  EXPECT_EQ(buttons[0]->records[0].states, kButtonUp | kButtonOver | kButtonDown | kButtonHitTest);
+  EXPECT_EQ(buttons[0]->records[0].colorTransform, ColorTransform{});
+  // Arrows: up + hit as drawn, over adds (128, 0, 0, 0), down adds (128, -128, 0, 0).
+  for (const DefineButton2Tag* arrow : {buttons[1], buttons[2]}) {
+    ASSERT_EQ(arrow->records.size(), 3u);
+    EXPECT_EQ(arrow->records[0].states, kButtonUp | kButtonHitTest);
+    EXPECT_EQ(arrow->records[0].colorTransform, ColorTransform{});
+    EXPECT_EQ(arrow->records[1].states, kButtonOver);
+    EXPECT_EQ(arrow->records[1].colorTransform.add, (std::array<std::int16_t, 4>{128, 0, 0, 0}));
+    EXPECT_EQ(arrow->records[2].states, kButtonDown);
+    EXPECT_EQ(arrow->records[2].colorTransform.add, (std::array<std::int16_t, 4>{128, -128, 0, 0}));
+  }
+}
+
+// The fill style of a polygon's single contour lies on its inside.
+TEST(Polygons, FillSideFollowsTheWindingAndOpenPolygonsAreClosed) {
+  struct Case {
+    std::vector<std::pair<std::int16_t, std::int16_t>> lines;
+    bool fillOnRight;
+  };
+  const Case cases[] = {
+      {{{250, 125}, {-250, 125}, {0, -250}}, true},   // right arrow: clockwise on screen (y down)
+      {{{0, 250}, {-250, -125}, {250, -125}}, true},  // left arrow: clockwise too
+      {{{-250, 125}, {250, 125}, {0, -250}}, false},  // counter-clockwise: inside on the left
+      {{{100, 0}, {0, 100}}, true},                    // open: closed back to the start
+  };
+  for (const Case& entry : cases) {
+    Object shape;
+    shape.MakePolygon(1000, 1000);
+    for (const auto& [dx, dy] : entry.lines) shape.AddStraightLine(dx, dy);
+    Movie movie;
+    movie.SetSize(4000, 4000);
+    movie.AddObject(shape);
+    const MovieFile model = movie.Assemble();
+    const auto& tag = std::get<DefineShapeTag>(model.tags[2]);
+    const auto& first = std::get<StyleChange>(tag.shape.records.front());
+    EXPECT_EQ(first.fillStyle1.has_value(), entry.fillOnRight);
+    EXPECT_EQ(first.fillStyle0.has_value(), !entry.fillOnRight);
+    Point pen = *first.moveTo;
+    for (std::size_t index = 1; index < tag.shape.records.size(); ++index) {
+      const auto& edge = std::get<StraightEdge>(tag.shape.records[index]);
+      pen.x += edge.deltaX;
+      pen.y += edge.deltaY;
+    }
+    EXPECT_EQ(pen, *first.moveTo);
+    EXPECT_EQ(tag.shape.fillStyles.at(0).color, (Rgba{0, 0, 0, 255}));  // black until SetSolidFill
+  }
+}
+
+TEST(Polygons, TranslucentFillNeedsDefineShape3) {
+  Object shape;
+  shape.MakePolygon(0, 0);
+  shape.AddStraightLine(100, 0);
+  shape.AddStraightLine(0, 100);
+  shape.SetSolidFill(10, 20, 30, 128);
+  Movie movie;
+  movie.SetSize(4000, 4000);
+  movie.AddObject(shape);
+  const MovieFile model = movie.Assemble();
+  EXPECT_EQ(CodeOf(model.tags[2]), TagCode::kDefineShape3);
+}
+
+// ---- Refused calls --------------------------------------------------------
+
+struct RefusedCall {
+  const char* name;
+  std::function<void(const ScratchFolder&)> call;
+  std::string message;
+};
+
+TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
+  const auto picture = [](const ScratchFolder& folder) {
+    swf_test::WriteFile(folder / "p.jpg", swf_test::MakeJpeg(8, 8));
+    return (folder / "p.jpg").string();
+  };
+  const RefusedCall cases[] = {
+      {"missing picture", [](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 200, 200, 10, 10, (folder / "none.jpg").string()); },
+       "MakePicture: the picture \"<folder>/none.jpg\" does not exist"},
+      {"progressive picture", [](const ScratchFolder& folder) {
+         swf_test::WriteFile(folder / "p.jpg", swf_test::MakeJpeg(8, 8, swf_test::JpegKind::kProgressive));
+         Object o;
+         o.MakePicture(0, 0, 160, 160, 8, 8, (folder / "p.jpg").string());
+       },
+       "MakePicture: the picture \"<folder>/p.jpg\" is not a baseline JPEG file: it is progressive (SOF2); only baseline pictures can be embedded"},
+      {"picture of no pixels", [&](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 160, 160, 0, 8, picture(folder)); },
+       "MakePicture: the pixel size 0 x 8 is not at least 1 x 1"},
+      {"picture of no size", [&](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 0, 160, 8, 8, picture(folder)); },
+       "MakePicture: the picture size 0 x 160 twips is not positive"},
+      {"add nothing", [](const ScratchFolder&) { Movie m; Object o; m.AddObject(o); },
+       "AddObject: the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple first)"},
+      {"remove unplaced", [](const ScratchFolder&) { Movie m; Object o; o.MakePolygon(0, 0); m.RemoveObject(o); },
+       "RemoveObject: the object is not in the movie at frame 0 (it was never added, or was removed already)"},
+      {"remove twice", [](const ScratchFolder&) {
+         Movie m;
+         Object o;
+         o.MakePolygon(0, 0);
+         m.AddObject(o);
+         m.GotoFrame(1);
+         m.RemoveObject(o);
+         m.RemoveObject(o);
+       },
+       "RemoveObject: the object is not in the movie at frame 1 (it was never added, or was removed already)"},
+      {"remove before placing", [](const ScratchFolder&) {
+         Movie m;
+         Object o;
+         o.MakePolygon(0, 0);
+         m.GotoFrame(3);
+         m.AddObject(o);
+         m.GotoFrame(1);
+         m.RemoveObject(o);
+       },
+       "RemoveObject: the object is not in the movie at frame 1 (it was never added, or was removed already)"},
+      {"event code 5", [](const ScratchFolder&) {
+         Object shape, button;
+         Action play;
+         play.MakeActionPlay();
+         shape.MakePolygon(0, 0);
+         button.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0);
+         button.QueueEvent(play, 5);
+       },
+       "QueueEvent: event code 5 is not supported (6, released inside, is)"},
+      {"event on a polygon", [](const ScratchFolder&) { Object o; Action a; a.MakeActionPlay(); o.MakePolygon(0, 0); o.QueueEvent(a, 6); },
+       "QueueEvent: the object is not a button (call MakeButtonSimple first)"},
+      {"event with an unmade action", [](const ScratchFolder&) {
+         Object shape, button;
+         Action nothing;
+         shape.MakePolygon(0, 0);
+         button.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0);
+         button.QueueEvent(nothing, 6);
+       },
+       "QueueEvent: the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)"},
+      {"goto frame below 0", [](const ScratchFolder&) { Movie m; m.GotoFrame(-1); }, "GotoFrame: frame -1 is below 0"},
+      {"goto action below 0", [](const ScratchFolder&) { Action a; a.MakeActionGotoFrame(-2); },
+       "MakeActionGotoFrame: frame -2 is outside 0 to 65534"},
+      {"unknown font", [](const ScratchFolder&) { Object o; o.MakeTextSimple("No Such Font Quillet", "1/2", 0, 0, 400); },
+       "MakeTextSimple: no font face was found for \"No Such Font Quillet\" (install the font or a metric-compatible one)"},
+      {"text size 0", [](const ScratchFolder&) { Object o; o.MakeTextSimple("Arial", "1/2", 0, 0, 0); },
+       "MakeTextSimple: the text size 0 is not positive"},
+      {"text not UTF-8", [](const ScratchFolder&) { Object o; o.MakeTextSimple("Arial", "a\xC3", 0, 0, 400); },
+       "MakeTextSimple: the text \"a\xC3\" is not valid UTF-8"},
+      {"text beyond U+FFFF", [](const ScratchFolder&) { Object o; o.MakeTextSimple("Arial", "\xF0\x9F\x98\x80", 0, 0, 400); },
+       "MakeTextSimple: the text \"\xF0\x9F\x98\x80\" holds a character beyond U+FFFF, which SWF fonts cannot hold"},
+      {"frame too wide", [](const ScratchFolder&) { Movie m; m.SetSize(3e9f, 100); },
+       "SetSize: the width of 3000000000 twips does not fit the SWF coordinate fields"},
+      {"frame of no size", [](const ScratchFolder&) { Movie m; m.SetSize(0, 100); },
+       "SetSize: the frame size 0 x 100 twips is not positive"},
+      {"polygon far away", [](const ScratchFolder&) { Object o; o.MakePolygon(-2e9f, 0); },
+       "MakePolygon: x of -2000000000 twips does not fit the SWF coordinate fields"},
+      {"colour 300", [](const ScratchFolder&) { Object o; o.MakePolygon(0, 0); o.SetSolidFill(300, 0, 0, 255); },
+       "SetSolidFill: colour component 300 is outside 0 to 255"},
+      {"fill on a picture", [&](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 160, 160, 8, 8, picture(folder)); o.SetSolidFill(0, 0, 0, 255); },
+       "SetSolidFill: only a polygon or a text has a fill (call MakePolygon or MakeTextSimple first)"},
+      {"line without polygon", [](const ScratchFolder&) { Object o; o.AddStraightLine(1, 1); },
+       "AddStraightLine: the object is not a polygon (call MakePolygon first)"},
+      {"background colour", [](const ScratchFolder&) { Movie m; m.SetFrameBkColor(0, -1, 0); },
+       "SetFrameBkColor: colour component -1 is outside 0 to 255"},
+      {"rate 0", [](const ScratchFolder&) { Movie m; m.SetFrameRate(0); },
+       "SetFrameRate: the rate 0 is outside 1 to 255 frames per second"},
+      {"button of nothing", [](const ScratchFolder&) { Object shape, button; button.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0); },
+       "MakeButtonSimple: the shape object has nothing made (call MakePolygon, MakeTextSimple or MakePicture on it first)"},
+      {"button of a button", [](const ScratchFolder&) {
+         Object shape, inner, outer;
+         shape.MakePolygon(0, 0);
+         inner.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0);
+         outer.MakeButtonSimple(inner, 0, 0, 0, 0, 0, 0, 0, 0);
+       },
+       "MakeButtonSimple: a button cannot show another button"},
+      {"action unmade", [](const ScratchFolder&) { Movie m; Action a; m.AddAction(a); },
+       "AddAction: the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)"},
+      {"write without size", [](const ScratchFolder& folder) { Movie m; m.WriteMovie((folder / "m.swf").string()); },
+       "WriteMovie: the frame size was never set (call SetSize first)"},
+      {"goto past the end", [](const ScratchFolder& folder) {
+         Movie m;
+         Action a;
+         a.MakeActionGotoFrame(5);
+         m.SetSize(2000, 2000);
+         m.AddAction(a);
+         m.WriteMovie((folder / "m.swf").string());
+       },
+       "WriteMovie: an action in frame 0 goes to frame 5, but the movie has only 1 frames"},
+      {"write into a missing folder", [](const ScratchFolder& folder) {
+         Movie m;
+         m.SetSize(2000, 2000);
+         m.WriteMovie((folder / "missing" / "m.swf").string());
+       },
+       "WriteMovie: cannot write the movie \"<folder>/missing/m.swf\": No such file or directory"},
+      {"write over a folder", [](const ScratchFolder& folder) {
+         std::filesystem::create_directories(folder / "taken" / "inside");
+         Movie m;
+         m.SetSize(2000, 2000);
+         m.WriteMovie((folder / "taken").string());
+       },
+       "WriteMovie: cannot write the movie \"<folder>/taken\": Is a directory"},
+      {"write to no path", [](const ScratchFolder&) { Movie m; m.SetSize(2000, 2000); m.WriteMovie(""); },
+       "WriteMovie: no output path was given"},
+  };
+  for (const RefusedCall& entry : cases) {
+    ScratchFolder folder;
+    std::string expected = entry.message;
+    if (const auto at = expected.find("<folder>"); at != std::string::npos) expected.replace(at, 8, folder.Path().string());
+    try {
+      entry.call(folder);
+      ADD_FAILURE() << entry.name << ": no error";
+    } catch (const quillet::Error& error) {
+      EXPECT_EQ(error.Number(), 1) << entry.name;
+      EXPECT_EQ(std::string(error.what()), expected) << entry.name;
+    }
+    // No temporary file is ever left behind.
+    for (const auto& item : std::filesystem::directory_iterator(folder.Path()))
+      EXPECT_NE(item.path().filename().string().front(), '.') << entry.name << " left " << item.path();
+  }
+}
+
+// ---- Writing --------------------------------------------------------------
+
+Movie SquareMovie(std::int16_t red) {
+  Movie movie;
+  movie.SetSize(4000, 4000);
+  Object square;
+  square.MakePolygon(1000, 1000);
+  square.AddStraightLine(2000, 0);
+  square.AddStraightLine(0, 2000);
+  square.AddStraightLine(-2000, 0);
+  square.SetSolidFill(red, 0, 0, 255);
+  movie.AddObject(square);
+  return movie;
+}
+
+TEST(WriteMovie, ReplacesAnEarlierFileAndLeavesNoTemporaryFile) {
+  ScratchFolder folder;
+  const std::string path = (folder / "deck.swf").string();
+  SquareMovie(10).WriteMovie(path);
+  const Movie second = SquareMovie(200);
+  Movie copy = SquareMovie(200);
+  copy.WriteMovie(path);
+  EXPECT_EQ(swf_test::ReadFile(path), second.Encode());
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.Path())) ++entries;
+  EXPECT_EQ(entries, 1u);
+  ExpectIndependentParserAccepts(path, 1);
+}
+
+TEST(WriteMovie, FailedWriteLeavesTheEarlierFileUntouched) {
+  ScratchFolder folder;
+  const std::string path = (folder / "deck.swf").string();
+  SquareMovie(10).WriteMovie(path);
+  const Bytes before = swf_test::ReadFile(path);
+  Movie broken = SquareMovie(20);
+  Action jump;
+  jump.MakeActionGotoFrame(9);
+  broken.AddAction(jump);
+  EXPECT_THROW(broken.WriteMovie(path), quillet::Error);
+  EXPECT_EQ(swf_test::ReadFile(path), before);
+}
+
+TEST(WriteMovie, FramesSelectedByGotoFrameAreFilledInAnyOrder) {
+  ScratchFolder folder;
+  Movie movie;
+  movie.SetSize(2000, 2000);
+  Action stop;
+  stop.MakeActionStop();
+  movie.GotoFrame(2);
+  movie.AddAction(stop);
+  movie.GotoFrame(0);
+  movie.AddAction(stop);
+  const auto frames = swf_test::FrameTagNames(movie.Encode());
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames[0], (std::vector<std::string>{"FileAttributes", "SetBackgroundColor", "DoAction"}));
+  EXPECT_TRUE(frames[1].empty());
+  EXPECT_EQ(frames[2], std::vector<std::string>{"DoAction"});
+  const auto path = folder / "frames.swf";
+  movie.WriteMovie(path.string());
+  ExpectIndependentParserAccepts(path, 3);
+}
+
+TEST(WriteMovie, TextButtonAndTranslucentTextParse) {
+  ScratchFolder folder;
+  Movie movie;
+  movie.SetSize(8000, 4000);
+  Object label, button, faded;
+  Action play;
+  play.MakeActionPlay();
+  label.MakeTextSimple("Arial", "Next \xC3\xA9t\xC3\xA9", 100, 100, 400);  // "Next été"
+  button.MakeButtonSimple(label, 0, 0, 0, 0, 50, 50, 50, 0);
+  button.QueueEvent(play, 6);
+  faded.MakeTextSimple("Arial", "faded", 100, 1000, 300);
+  faded.SetSolidFill(0, 0, 0, 100);
+  movie.AddObject(button);
+  movie.AddObject(faded);
+  const auto path = folder / "text.swf";
+  movie.WriteMovie(path.string());
+  const auto frames = swf_test::FrameTagNames(swf_test::ReadFile(path));
+  EXPECT_EQ(frames[0], (std::vector<std::string>{"FileAttributes", "SetBackgroundColor", "DefineFont3", "DefineText",
+                                                 "DefineButton2", "PlaceObject2", "DefineText2", "PlaceObject2"}));
+  ExpectIndependentParserAccepts(path, 1);
+}
+
+}  // namespace
+}  // namespace swf
