@@ -164,6 +164,50 @@ async function checkSize(browser, server, width, height) {
   await page.close();
 }
 
+// A picture of the movie playing, for the documentation: three slides drawn
+// by the browser itself, written as a movie, shown on its second slide.
+async function saveScreenshot(browser, server, file) {
+  const [width, height] = [720, 540];
+  const folder = path.join(options.work, 'screenshot');
+  fs.mkdirSync(folder, { recursive: true });
+  const slides = [
+    ['Quillet', ['Presentations become SWF slide shows', 'One frame per slide', 'Arrows and a counter on every frame']],
+    ['How it works', ['Slides exported as pictures', 'Re-encoded by its own JPEG encoder', 'Assembled by its own SWF writer']],
+    ['Played by Ruffle', ['Any browser, no plug-in', 'Click the slide or the arrows', 'The counter shows where you are']],
+  ];
+  const painter = await browser.newPage({ width, height });
+  const pictures = [];
+  for (const [index, [title, points]] of slides.entries()) {
+    await painter.setContent(`<!doctype html><html><body style="margin:0;width:${width}px;height:${height}px;
+      font-family:'Liberation Sans',sans-serif;background:linear-gradient(160deg,#fdfbf6,#e9eef2);">
+      <div style="background:#1d4e63;color:#fff;padding:48px 56px 28px;font-size:44px;font-weight:bold">${title}</div>
+      <ul style="margin:40px 56px;font-size:28px;color:#223;line-height:1.9">${points.map((p) => `<li>${p}</li>`).join('')}</ul>
+      <div style="position:absolute;left:56px;bottom:18px;font-size:16px;color:#667">Slide ${index + 1}</div></body></html>`);
+    const jpeg = path.join(folder, `Slide${index + 1}.jpg`);
+    fs.writeFileSync(jpeg, await painter.screenshot({ type: 'jpeg', quality: 92 }));
+    pictures.push(jpeg);
+  }
+  await painter.close();
+  execFileSync(options.writer, [path.join(folder, 'movie.swf'), String(width), String(height), ...pictures]);
+  fs.copyFileSync(path.join(options.work, `${width}x${height}`, 'index.html'), path.join(folder, 'index.html'));
+  const references = pictures.map((picture) => decodeJpeg(picture));
+  const page = await browser.newPage({ width, height });
+  await page.goto(`${server.url}/screenshot/index.html`);
+  await waitForMovie(page);
+  await hideRuffleNotices(page);
+  const showing = (slide) => async () => {
+    const pixels = await screenshotPixels(page, { x: 0, y: 0, width, height });
+    return meanDifference(pixels, references[slide], null, (x, y) => x < width - 110 || y < height - 32) < 4;
+  };
+  await waitFor(showing(0), 'the first slide of the screenshot movie');
+  await page.mouse.click(width / 2, height / 2);
+  await waitFor(showing(1), 'the second slide of the screenshot movie');
+  await page.mouse.move(10, 10);
+  await page.screenshot({ path: file, clip: { x: 0, y: 0, width, height } });
+  await page.close();
+  console.log(`screenshot saved to ${file}`);
+}
+
 const started = Date.now();
 fs.mkdirSync(options.work, { recursive: true });
 const server = await startServer(options.work);
@@ -179,6 +223,7 @@ try {
       console.log(`FAILED ${width}x${height}: ${error.message}`);
     }
   }
+  if (options.screenshot && failed === 0) await saveScreenshot(browser, server, path.resolve(options.screenshot));
 } finally {
   await browser.close();
   await server.close();
