@@ -7,6 +7,12 @@
 
 namespace quillet::ui::test {
 
+namespace {
+// On a real X server the pointer's movement comes back as events a moment
+// later; the offscreen platform delivers it at once.
+constexpr int kPointerSettle = 30;
+}  // namespace
+
 void FakeDialogs::ShowMessage(QWidget*, const QString& text, const QString& caption,
                               MessageKind kind) {
   messages.push_back({text, caption, kind});
@@ -42,14 +48,14 @@ void Click(QWidget& form, const char* name, Qt::MouseButton button) {
 void HoverSkin(QWidget& form, QPoint skinPoint) {
   QWidget* skin = Child(form, "picSkin");
   QTest::mouseMove(skin, skinPoint);
-  QCoreApplication::processEvents();
+  QTest::qWait(kPointerSettle);
 }
 
 void HoverChild(QWidget& form, const char* name) {
   QWidget* target = Child(form, name);
   QVERIFY2(target, name);
   QTest::mouseMove(target, target->rect().center());
-  QCoreApplication::processEvents();
+  QTest::qWait(kPointerSettle);
 }
 
 bool ShowAndWait(QWidget& form) {
