@@ -20,6 +20,7 @@ enum Marker : std::uint8_t {
   kSof1 = 0xC1,  // extended sequential DCT, Huffman
   kSof2 = 0xC2,  // progressive DCT, Huffman
   kDht = 0xC4,
+  kJpg = 0xC8,  // reserved for JPEG extensions
   kSof15 = 0xCF,
   kDac = 0xCC,
   kRst0 = 0xD0,
@@ -28,6 +29,7 @@ enum Marker : std::uint8_t {
   kEoi = 0xD9,
   kSos = 0xDA,
   kTem = 0x01,
+  kStuffedZero = 0x00,
   kFill = 0xFF,
 };
 
@@ -43,7 +45,7 @@ std::string Hex(std::uint8_t value) {
 }
 
 bool IsFrameHeader(std::uint8_t marker) {
-  return marker >= kSof0 && marker <= kSof15 && marker != kDht && marker != kDac && marker != 0xC8;
+  return marker >= kSof0 && marker <= kSof15 && marker != kDht && marker != kDac && marker != kJpg;
 }
 
 std::uint16_t ReadBigEndian16(const std::vector<std::uint8_t>& bytes, std::size_t at) {
@@ -65,7 +67,7 @@ JpegPicture CheckBaselineJpeg(std::vector<std::uint8_t> bytes, const std::string
     if (at >= bytes.size()) Fail(name, "it ends before EOI (FF D9)");
     const std::uint8_t marker = bytes[at++];
     if (marker == kEoi) break;
-    if (marker == kSoi || marker == kTem || (marker >= kRst0 && marker <= kRst7) || marker == 0x00)
+    if (marker == kSoi || marker == kTem || (marker >= kRst0 && marker <= kRst7) || marker == kStuffedZero)
       Fail(name, "an unexpected marker FF " + Hex(marker) + " at byte " + std::to_string(at - 2));
     if (at + 2 > bytes.size()) Fail(name, "it ends inside a marker segment");
     const std::uint16_t length = ReadBigEndian16(bytes, at);
@@ -95,7 +97,7 @@ JpegPicture CheckBaselineJpeg(std::vector<std::uint8_t> bytes, const std::string
         continue;
       }
       const std::uint8_t next = bytes[at + 1];
-      if (next == 0x00 || (next >= kRst0 && next <= kRst7)) {
+      if (next == kStuffedZero || (next >= kRst0 && next <= kRst7)) {
         at += 2;
         continue;
       }

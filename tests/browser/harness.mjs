@@ -14,6 +14,10 @@
 //   ruffleTestConfig         Ruffle settings for tests: the canvas renderer
 //                            (WebGL gives blank pictures without a GPU), no
 //                            splash screen, autoplay.
+//   forceRuffleTestConfig(page)  makes every page the tab loads use
+//                            ruffleTestConfig's renderer and overlays, even
+//                            when the page sets window.RufflePlayer.config
+//                            itself (call before page.goto).
 //   hideRuffleNotices(page)  hides Ruffle's "hardware acceleration" notice and
 //                            other modal overlays inside every ruffle-player
 //                            (they would swallow the first click); test only.
@@ -152,7 +156,7 @@ export async function launchBrowser() {
   });
   await routeRuffleCdn(context);
   // Only the loopback server and the routed CDN are reachable.
-  await context.route(/^https?:\/\/(?!127\.0\.0\.1[:/]|unpkg\.com\/@ruffle-rs\/)/, (route) => route.abort());
+  await context.route(/^https?:\/\/(?!(?:127\.0\.0\.1|localhost|\[::1\])[:/]|unpkg\.com\/@ruffle-rs\/)/, (route) => route.abort());
   return {
     context,
     async newPage(viewport) {
@@ -165,6 +169,39 @@ export async function launchBrowser() {
       fs.rmSync(profile, { recursive: true, force: true });
     },
   };
+}
+
+// Settings a page under test may not override: the renderer that draws
+// without a GPU, and no overlays over the movie.
+const forcedRuffleSettings = {
+  preferredRenderer: 'canvas',
+  splashScreen: false,
+  unmuteOverlay: 'hidden',
+  warnOnUnsupportedContent: false,
+};
+
+export async function forceRuffleTestConfig(page, forced = forcedRuffleSettings) {
+  await page.addInitScript((settings) => {
+    // Whatever the page (or ruffle.js) stores as window.RufflePlayer, its
+    // config always comes back with the forced settings merged in.
+    const force = (value) => {
+      if (value === null || typeof value !== 'object') return value;
+      let config = { ...(value.config ?? {}), ...settings };
+      Object.defineProperty(value, 'config', {
+        configurable: true,
+        enumerable: true,
+        get: () => config,
+        set: (next) => { config = { ...(next ?? {}), ...settings }; },
+      });
+      return value;
+    };
+    let current;
+    Object.defineProperty(window, 'RufflePlayer', {
+      configurable: true,
+      get: () => current,
+      set: (value) => { current = force(value); },
+    });
+  }, forced);
 }
 
 export async function waitFor(check, what, timeoutMs = 20000, intervalMs = 50) {

@@ -16,7 +16,7 @@ import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import {
-  countColour, decodeJpeg, hideRuffleNotices, launchBrowser, meanDifference, ruffleTestConfig,
+  countColour, decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference, ruffleTestConfig,
   screenshotPixels, startServer, waitFor, waitForMovie, writePpm,
 } from './harness.mjs';
 
@@ -95,6 +95,7 @@ async function checkSize(browser, server, width, height) {
   const page = await browser.newPage({ width, height });
   const messages = [];
   page.on('pageerror', (error) => messages.push(error.message));
+  await forceRuffleTestConfig(page);
   await page.goto(`${server.url}/${name}/index.html`);
   await waitForMovie(page);
   await hideRuffleNotices(page);
