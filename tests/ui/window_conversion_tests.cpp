@@ -49,6 +49,7 @@ struct FakeDriver {
   std::atomic<bool> ranOffTheWindowThread{false};
   std::atomic<bool> holding{false};
   bool failWithError = false;
+  std::string warning;  // told to the observer when not empty
 
   ConversionOutcome operator()(JobState& job, const std::string& deckText,
                                const std::string& outputFolder, const ConversionSetup&,
@@ -59,6 +60,7 @@ struct FakeDriver {
     const fs::path folder(outputFolder);
     job.m_SwfPath = (folder / "deck.swf").string();
     observer.ShowStatus("Exporting slides...");
+    if (!warning.empty()) observer.Warning(warning);
     const fs::path partial = folder / "deck.swf.part";
     std::ofstream(partial) << "partial";
     for (int slide = 0; slide < 3; ++slide) {
@@ -295,6 +297,22 @@ class WindowConversionTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(fixture.WaitForEnd());
     QCOMPARE(fixture.Dialogs().messages.back().text, QStringLiteral("Conversion complete."));
+  }
+
+  // A warning is shown and the conversion goes on to its end.
+  void warningDoesNotStopTheConversion() {
+    Fixture fixture;
+    Form1& form = fixture.Form();
+    fixture.driver.warning = "Slide 3 is hidden and stays out of the show.";
+    Click(form, "LabelConvert");
+    QVERIFY(fixture.WaitForEnd());
+    QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{2});
+    QCOMPARE(fixture.Dialogs().messages[0].text,
+             QStringLiteral("Slide 3 is hidden and stays out of the show."));
+    QCOMPARE(fixture.Dialogs().messages[0].caption, QStringLiteral("Quillet"));
+    QCOMPARE(fixture.Dialogs().messages[0].kind, MessageKind::Warning);
+    QCOMPARE(fixture.Dialogs().messages[1].text, QStringLiteral("Conversion complete."));
+    QCOMPARE(fixture.Dialogs().openedPages.size(), 1);
   }
 
   // The driver's m_PptPath comes from the text box; the window keeps it.
