@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string_view>
 
@@ -114,6 +115,12 @@ int CubicToCallback(const FT_Vector* control1, const FT_Vector* control2, const 
   return 0;
 }
 
+std::string CodePointName(char32_t code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "U+%04X", static_cast<unsigned>(code));
+  return text;
+}
+
 std::int32_t ClampToField(double value, std::int32_t low, std::int32_t high) {
   return static_cast<std::int32_t>(std::clamp(std::nearbyint(value), static_cast<double>(low), static_cast<double>(high)));
 }
@@ -168,9 +175,9 @@ FontGlyph FontOutlines::Glyph(char32_t code) const {
   FT_Face face = face_->face;
   const FT_UInt index = FT_Get_Char_Index(face, code);
   if (const FT_Error error = FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP))
-    throw quillet::Error(quillet::kGeneral, "cannot load the glyph for U+" + std::to_string(code) + ": " + FreeTypeMessage(error));
+    throw quillet::Error(quillet::kGeneral, "cannot load the glyph for " + CodePointName(code) + ": " + FreeTypeMessage(error));
   if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
-    throw quillet::Error(quillet::kGeneral, "the glyph for U+" + std::to_string(code) + " has no outline");
+    throw quillet::Error(quillet::kGeneral, "the glyph for " + CodePointName(code) + " has no outline");
   const double scale = static_cast<double>(emSquare_) / face->units_per_EM;
   FT_Outline* outline = &face->glyph->outline;
   // Flipping y turns a TrueType outline's clockwise outer contours
@@ -189,7 +196,7 @@ FontGlyph FontOutlines::Glyph(char32_t code) const {
   functions.conic_to = ConicToCallback;
   functions.cubic_to = CubicToCallback;
   if (const FT_Error error = FT_Outline_Decompose(outline, &functions, &walk))
-    throw quillet::Error(quillet::kGeneral, "cannot read the outline for U+" + std::to_string(code) + ": " + FreeTypeMessage(error));
+    throw quillet::Error(quillet::kGeneral, "cannot read the outline for " + CodePointName(code) + ": " + FreeTypeMessage(error));
   builder.CloseContour();
 
   FontGlyph glyph;

@@ -22,6 +22,8 @@ namespace swf {
 class Action {
  public:
   void MakeActionStop();
+  // Plays on from the next frame; on the last frame players loop the movie
+  // back to its first frame.
   void MakeActionPlay();
   // Goes to the 0-based frame and stops there.
   void MakeActionGotoFrame(std::int32_t frame);

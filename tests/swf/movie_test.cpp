@@ -5,6 +5,7 @@
 // WriteMovie's all-or-nothing file replacement.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <set>
 
@@ -264,6 +265,34 @@ TEST(Polygons, TranslucentFillNeedsDefineShape3) {
   movie.AddObject(shape);
   const MovieFile model = movie.Assemble();
   EXPECT_EQ(CodeOf(model.tags[2]), TagCode::kDefineShape3);
+}
+
+TEST(Text, LongTextSplitsIntoRecordsOf255GlyphsWithCumulativelyRoundedAdvances) {
+  ScratchFolder folder;
+  Movie movie;
+  movie.SetSize(20000, 2000);
+  Object text;
+  text.MakeTextSimple("Arial", std::string(300, '1'), 0, 0, 333);
+  movie.AddObject(text);
+  const MovieFile model = movie.Assemble();
+  const auto& font = std::get<DefineFontTag>(model.tags[2]);
+  const auto& tag = std::get<DefineTextTag>(model.tags[3]);
+  ASSERT_EQ(font.glyphs.size(), 1u);
+  ASSERT_EQ(tag.records.size(), 2u);
+  EXPECT_EQ(tag.records[0].glyphs.size(), 255u);
+  EXPECT_EQ(tag.records[1].glyphs.size(), 45u);
+  EXPECT_TRUE(tag.records[0].fontId.has_value());
+  EXPECT_FALSE(tag.records[1].fontId.has_value());  // continues with the same font and pen
+  EXPECT_FALSE(tag.records[1].xOffset.has_value());
+  std::int64_t total = 0;
+  for (const TextRecord& record : tag.records)
+    for (const GlyphEntry& glyph : record.glyphs) total += glyph.advance;
+  EXPECT_EQ(total, static_cast<std::int64_t>(std::nearbyint(300.0 * font.glyphs[0].advance * 333 / 20480)));
+  // The baseline sits one ascent below the top of the text.
+  EXPECT_EQ(*tag.records[0].yOffset, static_cast<std::int16_t>(std::nearbyint(font.ascent * 333.0 / 20480)));
+  const auto path = folder / "long.swf";
+  movie.WriteMovie(path.string());
+  ExpectIndependentParserAccepts(path, 1);
 }
 
 // ---- Refused calls --------------------------------------------------------
