@@ -12,7 +12,6 @@
 #include <QWindow>
 
 #include <filesystem>
-#include <vector>
 
 #include "conversion/file_helpers.h"
 #include "ui/art.h"
@@ -264,7 +263,7 @@ void Form1::cmdConvert_Click() {
   job_.m_Percent = 0;
   progress_->Start();
   ConversionSetup setup;
-  setup.programFolder = std::filesystem::u8path(QDir::fromNativeSeparators(programFolder_).toStdString());
+  setup.programFolder = std::filesystem::path(QDir::fromNativeSeparators(programFolder_).toStdString());
   runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(),
                  setup);
 }
