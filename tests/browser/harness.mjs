@@ -26,14 +26,24 @@
 //                            value (no fixed sleeps), failing after a timeout.
 //   screenshotPixels(page, clip)  the page's pixels in a rectangle, as
 //                            { width, height, data } with RGBA bytes.
+//   decodePng(buffer)        the same for a PNG buffer (8-bit RGB or RGBA).
 //   decodeJpeg(path)         the JPEG decoded by libjpeg-turbo's djpeg, as
 //                            { width, height, data } with RGB bytes.
-//   meanDifference(a, b, region)  mean absolute channel difference.
+//   readPpm / writePpm       binary PPM pictures (cjpeg makes JPEGs of them).
+//   meanDifference(a, b, region, include)  mean absolute channel difference.
+//   countColour(pixels, region, [r, g, b], tolerance)  pixels near a colour.
+//
+// A page that loads Ruffle from https://unpkg.com/@ruffle-rs/ruffle and reads
+// NAME.swf.js beside itself works both from the loopback server and from a
+// file:// URL: only the CDN is routed, every other outside address is
+// refused. Pixels are compared at device scale factor 1, so one CSS pixel is
+// one screen pixel and 20 twips.
 //
 // Example (a page test):
 //   const server = await startServer(folder);
 //   const browser = await launchBrowser();
 //   const page = await browser.newPage({ width: 800, height: 600 });
+//   await forceRuffleTestConfig(page);
 //   await page.goto(`${server.url}/deck.html`);
 //   await waitForMovie(page);
 //   await hideRuffleNotices(page);
