@@ -1,0 +1,129 @@
+// quillet convert as a user runs it: options, exit codes, what goes to stdout
+// and stderr, and the progress bar on a terminal. PDF decks keep LibreOffice
+// out of these tests.
+#include <gtest/gtest.h>
+
+#include "platform/child_process.h"
+#include "test_support.h"
+
+namespace quillet {
+namespace {
+
+using testing::AllNames;
+using testing::MakePdf;
+using testing::PdfPage;
+using testing::ReadBytes;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+struct CommandRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+class ConvertCommandTest : public ::testing::Test {
+ protected:
+  // Runs quillet convert with `arguments` in the folder `cwd`.
+  CommandRun Convert(const std::vector<std::string>& arguments, const std::filesystem::path& cwd) {
+    std::string command = "cd " + Quote(cwd.string()) + " && " + Quote(QUILLET_BINARY) + " convert";
+    for (const std::string& argument : arguments) command += " " + Quote(argument);
+    command += " >" + Quote((scratch_ / "stdout").string()) + " 2>" + Quote((scratch_ / "stderr").string());
+    const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", command}, {});
+    return CommandRun{outcome.exitCode, ReadBytes(scratch_ / "stdout"), ReadBytes(scratch_ / "stderr")};
+  }
+
+  std::string Deck(const std::string& name, int pages) {
+    std::vector<PdfPage> list;
+    for (int i = 0; i < pages; ++i) list.push_back(PdfPage{720, 540, testing::PageColour(i)});
+    WriteBytes(decks_ / name, MakePdf(list));
+    return (decks_ / name).string();
+  }
+
+  ScratchFolder scratch_;
+  ScratchFolder decks_;
+  ScratchFolder out_;
+};
+
+TEST_F(ConvertCommandTest, PrintsCompletionAndThePathsOnStdout) {
+  const CommandRun run = Convert({Deck("talk.pdf", 2), "-o", out_.Path().string(), "--size", "small"}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "Conversion complete.\nPage:  " + (out_ / "talk.html").string() + "\nMovie: " +
+                         (out_ / "talk.swf").string() + "\n");
+  EXPECT_EQ(run.err, "");  // no terminal, no progress bar
+  EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf", "talk.swf.js"}));
+  EXPECT_NE(ReadBytes(out_ / "talk.html").find("width=\"240\" height=\"180\""), std::string::npos);
+}
+
+TEST_F(ConvertCommandTest, WritesIntoTheCurrentFolderByDefault) {
+  const CommandRun run = Convert({"--quiet", "--output=" + out_.Path().string(), Deck("a.pdf", 1)}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  const CommandRun here = Convert({Deck("b.pdf", 1), "--size=big"}, out_.Path());
+  EXPECT_EQ(here.exitCode, 0) << here.err;
+  EXPECT_NE(here.out.find("Movie: " + (out_ / "b.swf").string()), std::string::npos) << here.out;
+  EXPECT_NE(ReadBytes(out_ / "b.html").find("width=\"720\" height=\"540\""), std::string::npos);
+}
+
+TEST_F(ConvertCommandTest, ShowsAProgressBarOnATerminal) {
+  const std::string deck = Deck("talk.pdf", 3);
+  // script(1) runs the command on a terminal and echoes what it shows.
+  const std::string barCommand = "cd " + Quote(out_.Path().string()) + " && " + Quote(QUILLET_BINARY) + " convert " +
+                                 Quote(deck) + " >/dev/null";
+  const ChildOutcome bar = RunChildProcess({"/usr/bin/script", "-qec", barCommand, "/dev/null"}, {});
+  EXPECT_EQ(bar.exitCode, 0) << bar.output;
+  EXPECT_NE(bar.output.find("Converting..."), std::string::npos) << bar.output;
+  EXPECT_NE(bar.output.find("] 33%  slide 2/3"), std::string::npos) << bar.output;
+  EXPECT_NE(bar.output.find("] 67%  slide 3/3"), std::string::npos) << bar.output;
+}
+
+struct Misuse {
+  std::vector<std::string> arguments;
+  int exitCode;
+  std::string err;
+};
+
+class ConvertMisuseTest : public ConvertCommandTest, public ::testing::WithParamInterface<Misuse> {};
+
+TEST_P(ConvertMisuseTest, OneLineOnStderrAndNonZeroExit) {
+  const CommandRun run = Convert(GetParam().arguments, scratch_.Path());
+  EXPECT_EQ(run.exitCode, GetParam().exitCode);
+  EXPECT_EQ(run.err, GetParam().err);
+  EXPECT_EQ(run.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ConvertMisuseTest,
+    ::testing::Values(
+        Misuse{{}, 2, "quillet convert: no presentation given (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "--size", "huge"}, 2,
+               "quillet convert: --size must be small, medium or big, not 'huge' (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "--frames"}, 2, "quillet convert: unknown option '--frames' (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "-o"}, 2, "quillet convert: -o needs a value (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "b.ppt"}, 2,
+               "quillet convert: one presentation at a time (got 'a.ppt' and 'b.ppt') (try quillet convert --help)\n"},
+        Misuse{{"/nonexistent/a.ppt"}, 1, "quillet convert: cannot find the presentation /nonexistent/a.ppt\n"},
+        Misuse{{"/dev/null"}, 1, "quillet convert: /dev/null is not a file\n"},
+        Misuse{{"--", "-dash.ppt"}, 1, "quillet convert: cannot find the presentation -dash.ppt\n"}));
+
+TEST_F(ConvertCommandTest, MissingOutputFolderFailsBeforeExport) {
+  const CommandRun run = Convert({Deck("a.pdf", 1), "-o", (out_ / "missing").string()}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "quillet convert: the output folder " + (out_ / "missing").string() + " does not exist\n");
+}
+
+TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
+  const CommandRun run = Convert({"--help"}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0), 0u);
+  EXPECT_EQ(run.err, "");
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,158 @@
+// Path and file helpers: base names, whole-file reads and writes that never
+// create or half-write a file, the existence test, the work folder listing.
+#include "conversion/file_helpers.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "platform/error.h"
+#include "test_support.h"
+
+namespace quillet {
+namespace {
+
+using testing::AllNames;
+using testing::ReadBytes;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+struct BaseNameCase {
+  const char* path;
+  const char* baseName;
+};
+
+class GetBaseNameTest : public ::testing::TestWithParam<BaseNameCase> {};
+
+TEST_P(GetBaseNameTest, DropsFolderAndLastExtension) {
+  EXPECT_EQ(GetBaseName(GetParam().path), GetParam().baseName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, GetBaseNameTest,
+                         ::testing::Values(BaseNameCase{"talks/intro.ppt", "intro"},
+                                           BaseNameCase{"intro.ppt", "intro"},
+                                           BaseNameCase{"/home/me/a.b.ppt", "a.b"},
+                                           BaseNameCase{"decks/.ppt", ""},
+                                           // no "." in the file name: the whole name
+                                           BaseNameCase{"notes", "notes"},
+                                           BaseNameCase{"my.dir/notes", "notes"},
+                                           BaseNameCase{"/a/b/my talk é.pptx", "my talk é"},
+                                           BaseNameCase{"", ""}));
+
+TEST(ReadTextFileTest, MissingFileGivesEmptyTextAndCreatesNothing) {
+  ScratchFolder folder;
+  bool failed = false;
+  EXPECT_EQ(ReadTextFile((folder / "qzp.html").string(), &failed), "");
+  EXPECT_TRUE(failed);
+  EXPECT_TRUE(AllNames(folder.Path()).empty());
+}
+
+TEST(ReadTextFileTest, ReturnsEveryByteAndNothingMore) {
+  ScratchFolder folder;
+  const std::string bytes = std::string("caf\xc3\xa9\r\n\0tail", 12);
+  WriteBytes(folder / "page.html", bytes);
+  bool failed = true;
+  EXPECT_EQ(ReadTextFile((folder / "page.html").string(), &failed), bytes);
+  EXPECT_FALSE(failed);
+}
+
+TEST(ReadTextFileTest, EmptyFileIsReadNotFailed) {
+  ScratchFolder folder;
+  WriteBytes(folder / "empty.html", "");
+  bool failed = true;
+  EXPECT_EQ(ReadTextFile((folder / "empty.html").string(), &failed), "");
+  EXPECT_FALSE(failed);
+}
+
+TEST(ReadTextFileTest, FolderIsAFailure) {
+  ScratchFolder folder;
+  bool failed = false;
+  EXPECT_EQ(ReadTextFile(folder.Path().string(), &failed), "");
+  EXPECT_TRUE(failed);
+}
+
+TEST(WriteTextFileTest, EmptyTextIsALineBreak) {
+  ScratchFolder folder;
+  WriteTextFile((folder / "page.html").string(), "");
+  EXPECT_EQ(ReadBytes(folder / "page.html"), "\r\n");
+}
+
+TEST(WriteTextFileTest, ReplacesAnEarlierFileWhole) {
+  ScratchFolder folder;
+  WriteBytes(folder / "page.html", "an older and longer page");
+  WriteTextFile((folder / "page.html").string(), "new");
+  EXPECT_EQ(ReadBytes(folder / "page.html"), "new\r\n");
+  EXPECT_EQ(AllNames(folder.Path()), std::vector<std::string>{"page.html"});
+}
+
+TEST(WriteTextFileTest, MissingFolderIsAnErrorNamingTheFile) {
+  ScratchFolder folder;
+  const std::string path = (folder / "missing" / "page.html").string();
+  try {
+    WriteTextFile(path, "text");
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("cannot write " + path), std::string::npos) << error.what();
+  }
+}
+
+TEST(PendingFileTest, UncommittedFileVanishesAndTargetStays) {
+  ScratchFolder folder;
+  WriteBytes(folder / "movie.swf", "earlier movie");
+  {
+    PendingFile pending(folder / "movie.swf");
+    pending.Write("half a movie");
+    EXPECT_EQ(pending.Temporary().parent_path(), folder.Path());
+  }
+  EXPECT_EQ(ReadBytes(folder / "movie.swf"), "earlier movie");
+  EXPECT_EQ(AllNames(folder.Path()), std::vector<std::string>{"movie.swf"});
+}
+
+TEST(PendingFileTest, CommitPutsTheNewFileInPlace) {
+  ScratchFolder folder;
+  WriteBytes(folder / "movie.swf", "earlier movie");
+  PendingFile pending(folder / "movie.swf");
+  pending.Write("new movie");
+  pending.Commit();
+  EXPECT_EQ(ReadBytes(folder / "movie.swf"), "new movie");
+  EXPECT_EQ(AllNames(folder.Path()), std::vector<std::string>{"movie.swf"});
+}
+
+TEST(FileExistsTest, AnswersForFilesFoldersAndMissingEntries) {
+  ScratchFolder folder;
+  WriteBytes(folder / "deck.ppt", "x");
+  EXPECT_TRUE(FileExists((folder / "deck.ppt").string()));
+  EXPECT_TRUE(FileExists(folder.Path().string()));
+  EXPECT_FALSE(FileExists((folder / "other.ppt").string()));
+  EXPECT_FALSE(FileExists((folder / "missing" / "deck.ppt").string()));
+  EXPECT_FALSE(FileExists((folder / "deck.ppt" / "inside").string()));  // not a folder: quiet too
+  EXPECT_EQ(CheckFile((folder / "missing" / "deck.ppt").string()).errorNumber, 0);
+}
+
+TEST(FileExistsTest, UnexpectedFailureCarriesItsNumberAndText) {
+  ScratchFolder folder;
+  std::filesystem::create_symlink("loop", folder / "loop");
+  const FileCheck check = CheckFile((folder / "loop").string());
+  EXPECT_FALSE(check.exists);
+  EXPECT_EQ(check.errorNumber, ELOOP);
+  EXPECT_EQ(FileErrorMessage(check), "Error Number: " + std::to_string(ELOOP) + "\n\r " + std::strerror(ELOOP));
+}
+
+TEST(ListFilesTest, RegularVisibleFilesInByteOrder) {
+  ScratchFolder folder;
+  for (const char* name : {"Slide2.jpg", "Slide10.jpg", "Slide1.jpg", ".lock", "a.jpg", "\xc3\xa9.jpg", "Z.jpg"}) {
+    WriteBytes(folder / name, "x");
+  }
+  std::filesystem::create_directory(folder / "folder");
+  EXPECT_EQ(ListFiles(folder.Path()),
+            (std::vector<std::string>{"Slide1.jpg", "Slide10.jpg", "Slide2.jpg", "Z.jpg", "a.jpg", "\xc3\xa9.jpg"}));
+}
+
+TEST(ListFilesTest, MissingFolderIsAnError) {
+  ScratchFolder folder;
+  EXPECT_THROW(ListFiles(folder / "missing"), Error);
+}
+
+}  // namespace
+}  // namespace quillet

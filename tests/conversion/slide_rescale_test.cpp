@@ -1,0 +1,141 @@
+// Slide rescaling and re-encoding: the rescaled sizes, the percentages shown
+// after each slide, and the loop over a folder of pictures.
+#include "conversion/slide_rescale.h"
+
+#include <gtest/gtest.h>
+
+#include "conversion/convert_presentation.h"
+#include "conversion/file_helpers.h"
+#include "platform/error.h"
+#include "platform/picture_file.h"
+#include "test_support.h"
+
+namespace quillet {
+namespace {
+
+using testing::ReadBytes;
+using testing::ScratchFolder;
+
+struct SizeCase {
+  int width, height, divisor;
+  PictureSize expected;
+};
+
+class RescaledSizeTest : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(RescaledSizeTest, DividesAndRoundsHalfToEven) {
+  const SizeCase& c = GetParam();
+  EXPECT_EQ(RescaledSize(c.width, c.height, c.divisor), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, RescaledSizeTest,
+    ::testing::Values(SizeCase{720, 540, 1, {720, 540}}, SizeCase{720, 540, 2, {360, 270}},
+                      SizeCase{720, 540, 3, {240, 180}},
+                      // a 16:9 slide renders 961 pixels wide: 480.5 goes to 480, 320.33 to 320
+                      SizeCase{961, 540, 1, {961, 540}}, SizeCase{961, 540, 2, {480, 270}},
+                      SizeCase{961, 540, 3, {320, 180}},
+                      // 481.5 goes to 482, 321.67 to 322, 0.33 never below one pixel
+                      SizeCase{963, 965, 2, {482, 482}}, SizeCase{965, 1, 3, {322, 1}}));
+
+TEST(RescaledSizeTest, DivisorBelowOneIsAnError) { EXPECT_THROW(RescaledSize(720, 540, 0), Error); }
+
+struct PercentCase {
+  int count;
+  std::vector<int> shown;
+};
+
+class ProgressPercentTest : public ::testing::TestWithParam<PercentCase> {};
+
+TEST_P(ProgressPercentTest, RoundsHalfToEvenAfterEachSlide) {
+  const PercentCase& c = GetParam();
+  std::vector<int> shown;
+  for (int i = 0; i < c.count; ++i) shown.push_back(ProgressPercent(i, c.count));
+  EXPECT_EQ(shown, c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, ProgressPercentTest,
+                         ::testing::Values(PercentCase{1, {0}}, PercentCase{3, {0, 33, 67}},
+                                           PercentCase{8, {0, 12, 25, 38, 50, 62, 75, 88}}));
+
+TEST(ProgressPercentTest, ManySlidesDoNotOverflow) {
+  // 328 * 100 is the last product a 16-bit integer holds.
+  EXPECT_EQ(ProgressPercent(328, 400), 82);
+  EXPECT_EQ(ProgressPercent(20000, 40000), 50);
+  EXPECT_EQ(ProgressPercent(3'000'000'000LL, 4'000'000'000LL), 75);
+}
+
+// The sampling factors of a baseline JPEG's components, from its SOF0.
+std::vector<int> SamplingFactors(const std::string& jpeg) {
+  const std::size_t sof = jpeg.find("\xff\xc0");
+  if (sof == std::string::npos) return {};
+  const int components = static_cast<unsigned char>(jpeg[sof + 9]);
+  std::vector<int> factors;
+  for (int i = 0; i < components; ++i) factors.push_back(static_cast<unsigned char>(jpeg[sof + 11 + 3 * i]));
+  return factors;
+}
+
+Surface Gradient(int width, int height) {
+  Surface picture(width, height);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      picture.SetPixel(x, y, Rgb{static_cast<std::uint8_t>(x * 255 / width), static_cast<std::uint8_t>(y * 255 / height), 128});
+    }
+  }
+  return picture;
+}
+
+TEST(RescaleSlidesTest, ShrinksAndReencodesEveryPictureInPlace) {
+  ScratchFolder folder;
+  const std::vector<std::string> names = {"Slide1.jpg", "Slide2.jpg", "Slide3.jpg"};
+  for (const std::string& name : names) WriteJpeg(Gradient(961, 540), folder / name, 100);
+  cJpeg encoder;
+  encoder.Quality(20);                            // the loop sets its own settings
+  encoder.SetSamplingFrequencies(1, 1, 1, 1, 1, 1);
+  std::vector<std::string> progress;
+  RescaleCallbacks callbacks;
+  callbacks.progress = [&](int percent, int done, int count) {
+    progress.push_back(std::to_string(percent) + " " + std::to_string(done) + "/" + std::to_string(count));
+  };
+  RescaleSlides(folder.Path(), names, 3, encoder, callbacks);
+  EXPECT_EQ(progress, (std::vector<std::string>{"0 1/3", "33 2/3", "67 3/3"}));
+  for (const std::string& name : names) {
+    const Surface picture = LoadPicture(folder / name);
+    EXPECT_EQ(picture.Width(), 320);
+    EXPECT_EQ(picture.Height(), 180);
+    const std::string bytes = ReadBytes(folder / name);
+    EXPECT_EQ(SamplingFactors(bytes), (std::vector<int>{0x22, 0x11, 0x11})) << name;
+  }
+  EXPECT_EQ(encoder.Quality(), 100);
+  EXPECT_EQ(encoder.Comment(), "");
+}
+
+TEST(RescaleSlidesTest, CancelStopsBeforeTheNextPicture) {
+  ScratchFolder folder;
+  const std::vector<std::string> names = {"Slide1.jpg", "Slide2.jpg"};
+  for (const std::string& name : names) WriteJpeg(Gradient(64, 48), folder / name, 100);
+  const std::string untouched = ReadBytes(folder / "Slide2.jpg");
+  cJpeg encoder;
+  bool cancelled = false;
+  RescaleCallbacks callbacks;
+  callbacks.progress = [&](int, int, int) { cancelled = true; };
+  callbacks.isCancelled = [&] { return cancelled; };
+  EXPECT_THROW(RescaleSlides(folder.Path(), names, 2, encoder, callbacks), ConversionCancelled);
+  EXPECT_EQ(LoadPicture(folder / "Slide1.jpg").Width(), 32);
+  EXPECT_EQ(ReadBytes(folder / "Slide2.jpg"), untouched);
+}
+
+TEST(RescaleSlidesTest, UnreadablePictureIsAnErrorNamingIt) {
+  ScratchFolder folder;
+  testing::WriteBytes(folder / "Slide1.jpg", "not a picture");
+  cJpeg encoder;
+  try {
+    RescaleSlides(folder.Path(), {"Slide1.jpg"}, 2, encoder, {});
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("Slide1.jpg"), std::string::npos) << error.what();
+  }
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,87 @@
+// Shared helpers of the conversion tests: scratch folders, small PDF decks
+// made on the spot, and a reader for the SWF files the conversion writes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "conversion/convert_presentation.h"
+#include "platform/surface.h"
+
+namespace quillet::testing {
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+std::string ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
+// Every name in the folder, hidden ones included, sorted.
+std::vector<std::string> AllNames(const std::filesystem::path& folder);
+
+// One page of a PDF deck: its size in points and the colour it is filled with.
+struct PdfPage {
+  double width = 720;
+  double height = 540;
+  Rgb colour;
+};
+// A valid PDF file (cross-reference table and all) of these pages.
+std::string MakePdf(const std::vector<PdfPage>& pages);
+// The colour of page `index` in the decks the tests make: every page differs.
+Rgb PageColour(int index);
+
+struct SwfTag {
+  int code = 0;
+  std::string body;
+};
+struct SwfFile {
+  int version = 0;
+  std::int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;  // frame, twips
+  double frameRate = 0;
+  int frameCount = 0;
+  std::vector<SwfTag> tags;
+};
+enum SwfTagCode : int {
+  kEnd = 0,
+  kShowFrame = 1,
+  kDoAction = 12,
+  kSetBackgroundColor = 9,
+  kDefineBitsJpeg2 = 21,
+};
+// Reads an uncompressed SWF file; fails the test on a malformed one.
+SwfFile ReadSwf(const std::string& bytes);
+// The pictures (DefineBitsJPEG2) of each frame, decoded, in frame order.
+std::vector<std::vector<Surface>> FramePictures(const SwfFile& movie);
+// The mean colour of a picture.
+Rgb MeanColour(const Surface& picture);
+
+// Records what a conversion tells its observer, one line per call.
+class RecordingObserver : public ConversionObserver {
+ public:
+  void ShowProgress(int percent, int slidesDone, int slideCount) override;
+  void ShowStatus(const std::string& text) override;
+  void ClearProgress() override;
+  void ConversionComplete() override;
+  void Warning(const std::string& text) override;
+  void OpenPage(const std::filesystem::path& page) override;
+
+  std::vector<std::string> events;
+  std::vector<int> percents;
+  // Called from ShowProgress after it is recorded (a test may cancel there).
+  std::function<void(int slidesDone)> onProgress;
+};
+
+}  // namespace quillet::testing
