@@ -74,7 +74,8 @@ void WriteBody(BitWriter& writer, const DefineButton2Tag& tag) {
   writer.WriteUI8(tag.trackAsMenu ? 1 : 0);
   BitWriter records;
   for (const ButtonRecord& record : tag.records) {
-    if ((record.states & 0x0F) == 0)
+    constexpr std::uint8_t kAnyState = kButtonUp | kButtonOver | kButtonDown | kButtonHitTest;
+    if ((record.states & kAnyState) == 0)
       throw quillet::Error(quillet::kGeneral, "a button record shows in no state");
     records.WriteUI8(record.states);
     records.WriteUI16(record.characterId);
