@@ -228,6 +228,13 @@ void Form1::HideAllHoverPictures() {
   for (SkinPicture* picture : hoverPictures_) picture->hide();
 }
 
+// A pointer that leaves the window from a lit button never crosses the bare
+// skin; the button goes out all the same.
+void Form1::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  HideAllHoverPictures();
+}
+
 void Form1::cmdOpen_Click() {
   if (IsConverting()) return;
   const QString chosen = dialogs_.ChooseOpenFile(this);

@@ -69,6 +69,7 @@ class Form1 : public QWidget {
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:

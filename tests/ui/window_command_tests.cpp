@@ -92,6 +92,18 @@ class WindowCommandTests : public QObject {
     QCOMPARE(LitPictures(form), QStringList());
   }
 
+  // Leaving the window straight from a lit button puts it out too.
+  void leavingTheWindowPutsOutTheButtons() {
+    auto window = MakeWindow();
+    Form1& form = *window->form;
+    QVERIFY(ShowAndWait(form));
+    HoverChild(form, "LabelClose");
+    QCOMPARE(LitPictures(form), QStringList{QStringLiteral("Image2")});
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&form, &leave);
+    QCOMPARE(LitPictures(form), QStringList());
+  }
+
   void openStoresTheChosenDeck() {
     auto window = MakeWindow();
     Form1& form = *window->form;
