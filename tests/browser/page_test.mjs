@@ -1,0 +1,201 @@
+// The page quillet convert writes, played by Ruffle in headless Chromium. The
+// sample deck is converted under a name full of characters that need escaping
+// (space, &, quotes, %, #, an accented letter), then the page is opened twice:
+// served from a loopback server, and straight from disk as a file:// URL. Each
+// time the test checks that
+//   - the first slide shows (pixels compared with the movie's own JPEG as
+//     libjpeg-turbo decodes it) and the player has keyboard focus;
+//   - a click on the picture and on the right arrow go on, the left arrow goes
+//     back;
+//   - the counter changes its first digit between slide 1 and 2 and keeps
+//     "/N", and reads the same each time slide 1 comes back.
+// Finally, with NAME.swf.js removed, the page opened from disk shows its one
+// plain sentence instead of a blank box.
+//
+// Usage: node page_test.mjs --quillet PATH/quillet --deck DECK --work DIR
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import {
+  countColour, decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference,
+  screenshotPixels, startServer, waitFor, waitForMovie,
+} from './harness.mjs';
+
+const options = {};
+for (let index = 2; index < process.argv.length; index += 2) {
+  options[process.argv[index].replace(/^--/, '')] = process.argv[index + 1];
+}
+if (!options.quillet || !options.deck || !options.work) {
+  console.error('usage: node page_test.mjs --quillet QUILLET --deck DECK --work DIR');
+  process.exit(2);
+}
+
+const baseName = 'Q&A "50%" #1 café\'s <deck>';
+const counterColour = [0, 96, 128];
+const pictureTolerance = 4;
+
+// The JPEG pictures of an SWF movie (DefineBitsJPEG2 tags), in file order.
+function moviePictures(swf) {
+  if (swf.toString('latin1', 0, 3) !== 'FWS') throw new Error('the movie is not an uncompressed SWF file');
+  const bits = swf[8] >> 3;
+  let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
+  const pictures = [];
+  while (at < swf.length) {
+    const codeAndLength = swf.readUInt16LE(at);
+    let length = codeAndLength & 0x3f;
+    at += 2;
+    if (length === 0x3f) {
+      length = swf.readUInt32LE(at);
+      at += 4;
+    }
+    if (codeAndLength >> 6 === 21) pictures.push(swf.subarray(at + 2, at + length));
+    at += length;
+  }
+  return pictures;
+}
+
+function convert(folder) {
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder, { recursive: true });
+  const deck = path.join(folder, `${baseName}${path.extname(options.deck)}`);
+  fs.copyFileSync(options.deck, deck);
+  const out = path.join(folder, 'out');
+  fs.mkdirSync(out);
+  const printed = execFileSync(options.quillet, ['convert', deck, '-o', out], { encoding: 'utf8' });
+  if (!printed.startsWith('Conversion complete.\n')) throw new Error(`quillet convert printed: ${printed}`);
+  const swf = fs.readFileSync(path.join(out, `${baseName}.swf`));
+  const references = moviePictures(swf).map((jpeg, index) => {
+    const file = path.join(folder, `reference${index + 1}.jpg`);
+    fs.writeFileSync(file, jpeg);
+    return decodeJpeg(file);
+  });
+  return { out, references };
+}
+
+async function playPage(browser, url, references, mode) {
+  const { width, height } = references[0];
+  const page = await browser.newPage({ width: width + 200, height: height + 200 });
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  await forceRuffleTestConfig(page);
+  await page.goto(url);
+  await waitForMovie(page);
+  await hideRuffleNotices(page);
+  const box = await page.evaluate(() => {
+    const player = document.querySelector('ruffle-player, ruffle-object, ruffle-embed');
+    const rect = player.getBoundingClientRect();
+    return { x: Math.round(rect.x), y: Math.round(rect.y), width: Math.round(rect.width), height: Math.round(rect.height) };
+  });
+  if (box.width !== width || box.height !== height) {
+    throw new Error(`${mode}: the player is ${box.width} x ${box.height}, not ${width} x ${height}`);
+  }
+  const title = await page.title();
+  if (title !== `${baseName}.swf`) throw new Error(`${mode}: the page's title is ${JSON.stringify(title)}`);
+
+  const outsideControls = (x, y) => x < width - 110 || y < height - 32;
+  const digitBox = { x: width - 76, y: height - 26, width: 12, height: 22 };
+  const restBox = { x: width - 64, y: height - 26, width: 38, height: 22 };
+  const at = (point) => ({ x: box.x + point.x, y: box.y + point.y });
+  const nextArrow = at({ x: width - 21, y: height - 21 });
+  const previousArrow = at({ x: width - 94, y: height - 21 });
+  const pictureSpot = at({ x: Math.round(width / 3), y: Math.round(height / 3) });
+
+  async function expectSlide(slide, step) {
+    let last = null;
+    try {
+      await waitFor(async () => {
+        const pixels = await screenshotPixels(page, box);
+        const differences = references.map((reference) => meanDifference(pixels, reference, null, outsideControls));
+        const best = differences.indexOf(Math.min(...differences));
+        last = { pixels, best, differences };
+        return best === slide && differences[best] <= pictureTolerance;
+      }, `slide ${slide + 1}`, 15000);
+    } catch {
+      const seen = last ? `slide ${last.best + 1} (differences ${last.differences.map((d) => d.toFixed(2)).join(' ')})` : 'nothing';
+      throw new Error(`${mode}, ${step}: expected slide ${slide + 1}, saw ${seen}; page errors: ${errors.join(' | ') || 'none'}`);
+    }
+    await page.mouse.move(pictureSpot.x, pictureSpot.y);
+    const ink = countColour(last.pixels, { ...digitBox, width: digitBox.width + restBox.width }, counterColour, 48);
+    if (ink < 25) throw new Error(`${mode}, ${step}: the counter shows only ${ink} pixels of its colour`);
+    console.log(`  ${mode} ${step}: slide ${slide + 1} (difference ${last.differences[slide].toFixed(2)})`);
+    return last.pixels;
+  }
+
+  const first = await expectSlide(0, 'first slide');
+  const focused = await waitFor(() => page.evaluate(() => {
+    const active = document.activeElement;
+    return active && /^RUFFLE-/.test(active.tagName) ? active.tagName : null;
+  }), 'the player to have keyboard focus', 5000);
+  console.log(`  ${mode}: keyboard focus on ${focused}`);
+  await page.mouse.click(pictureSpot.x, pictureSpot.y);
+  const second = await expectSlide(1, 'click on the picture');
+  await page.mouse.click(previousArrow.x, previousArrow.y);
+  const firstAgain = await expectSlide(0, 'left arrow');
+  await page.mouse.click(nextArrow.x, nextArrow.y);
+  await expectSlide(1, 'right arrow');
+  await page.mouse.click(nextArrow.x, nextArrow.y);
+  await expectSlide(2, 'right arrow again');
+
+  // "1/N" and "2/N": the first digit differs, "/N" stays, "1/N" comes back alike.
+  if (meanDifference(first, second, digitBox) < 2) throw new Error(`${mode}: the counter's first digit did not change`);
+  if (meanDifference(first, second, restBox) > 1) throw new Error(`${mode}: the counter's "/N" changed between slides`);
+  if (meanDifference(first, firstAgain, { ...digitBox, width: 50 }) > 1) {
+    throw new Error(`${mode}: the counter of slide 1 differs the second time`);
+  }
+  if (errors.length > 0) throw new Error(`${mode}: page errors: ${errors.join(' | ')}`);
+  await page.close();
+}
+
+async function expectNote(browser, url, expected) {
+  const page = await browser.newPage({ width: 800, height: 600 });
+  await forceRuffleTestConfig(page);
+  await page.goto(url);
+  const note = await waitFor(() => page.evaluate(() => {
+    const element = document.getElementById('note');
+    return element && !element.hidden ? element.textContent : null;
+  }), 'the page\'s note', 15000);
+  if (!note.includes(expected)) throw new Error(`the note reads ${JSON.stringify(note)}`);
+  const sentences = note.split(/[.!?](\s|$)/).filter((part) => part.trim() !== '');
+  if (sentences.length !== 1) throw new Error(`the note is not one sentence: ${JSON.stringify(note)}`);
+  const stageHidden = await page.evaluate(() => document.getElementById('stage').hidden);
+  if (!stageHidden) throw new Error('the empty stage is still shown beside the note');
+  console.log(`  note: ${note}`);
+  await page.close();
+}
+
+const started = Date.now();
+const { out, references } = convert(options.work);
+if (references.length < 3) throw new Error(`the movie holds ${references.length} pictures`);
+const pageName = `${baseName}.html`;
+const server = await startServer(out);
+const browser = await launchBrowser();
+let failed = 0;
+const steps = [
+  ['served over http', () => playPage(browser, `${server.url}/${encodeURIComponent(pageName)}`, references, 'http')],
+  ['opened from disk', () => playPage(browser, pathToFileURL(path.join(out, pageName)).href, references, 'file')],
+  ['opened from disk without its script', async () => {
+    fs.renameSync(path.join(out, `${baseName}.swf.js`), path.join(out, 'moved-away.js'));
+    try {
+      await expectNote(browser, pathToFileURL(path.join(out, pageName)).href, `${baseName}.swf.js is missing`);
+    } finally {
+      fs.renameSync(path.join(out, 'moved-away.js'), path.join(out, `${baseName}.swf.js`));
+    }
+  }],
+];
+try {
+  for (const [name, step] of steps) {
+    try {
+      await step();
+      console.log(`ok ${name}`);
+    } catch (error) {
+      failed += 1;
+      console.log(`FAILED ${name}: ${error.message}`);
+    }
+  }
+} finally {
+  await browser.close();
+  await server.close();
+}
+console.log(`${steps.length - failed} passed, ${failed} failed (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+process.exit(failed === 0 ? 0 : 1);
