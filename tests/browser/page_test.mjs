@@ -10,7 +10,8 @@
 //   - the counter changes its first digit between slide 1 and 2 and keeps
 //     "/N", and reads the same each time slide 1 comes back.
 // Finally, with NAME.swf.js removed, the page opened from disk shows its one
-// plain sentence instead of a blank box.
+// plain sentence instead of a blank box, and so does the page, served or
+// opened from disk, when the Ruffle player cannot be loaded.
 //
 // Usage: node page_test.mjs --quillet PATH/quillet --deck DECK --work DIR
 import { execFileSync } from 'node:child_process';
@@ -147,9 +148,11 @@ async function playPage(browser, url, references, mode) {
   await page.close();
 }
 
-async function expectNote(browser, url, expected) {
+async function expectNote(browser, url, expected, { withoutPlayer = false } = {}) {
   const page = await browser.newPage({ width: 800, height: 600 });
   await forceRuffleTestConfig(page);
+  // A page route comes before the harness's CDN route: the player cannot be had.
+  if (withoutPlayer) await page.route(/^https:\/\/unpkg\.com\//, (route) => route.abort());
   await page.goto(url);
   const note = await waitFor(() => page.evaluate(() => {
     const element = document.getElementById('note');
@@ -174,6 +177,10 @@ let failed = 0;
 const steps = [
   ['served over http', () => playPage(browser, `${server.url}/${encodeURIComponent(pageName)}`, references, 'http')],
   ['opened from disk', () => playPage(browser, pathToFileURL(path.join(out, pageName)).href, references, 'file')],
+  ['served over http without the player', () => expectNote(browser, `${server.url}/${encodeURIComponent(pageName)}`,
+    'needs the Ruffle player from unpkg.com, which could not be loaded', { withoutPlayer: true })],
+  ['opened from disk without the player', () => expectNote(browser, pathToFileURL(path.join(out, pageName)).href,
+    'needs the Ruffle player from unpkg.com, which could not be loaded', { withoutPlayer: true })],
   ['opened from disk without its script', async () => {
     fs.renameSync(path.join(out, `${baseName}.swf.js`), path.join(out, 'moved-away.js'));
     try {
