@@ -69,11 +69,18 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
     size.paddedWidth = RoundUpToBlock(size.width);
     size.paddedHeight = RoundUpToBlock(size.height);
 
-    // A plane of the size of the one before is the same drawing.
-    if (!(size == drawnSize)) {
+    // A plane of the size of the one before is the same drawing. A plane at
+    // the rectangle's own size lying inside the surface is read in place.
+    const bool inPlace = size.width == lWidth && size.height == lHeight && lSrcLeft >= 0 && lSrcTop >= 0 &&
+                         static_cast<std::int64_t>(lSrcLeft) + lWidth <= surface.Width() &&
+                         static_cast<std::int64_t>(lSrcTop) + lHeight <= surface.Height();
+    if (!inPlace && !(size == drawnSize)) {
       drawn = BoxFilter(surface, lSrcLeft, lSrcTop, lWidth, lHeight, size.width, size.height);
       drawnSize = size;
     }
+    const Surface& plane = inPlace ? surface : drawn;
+    const std::int32_t left = inPlace ? lSrcLeft : 0;
+    const std::int32_t top = inPlace ? lSrcTop : 0;
 
     std::vector<std::int16_t>& data = planesData[i];
     data.assign(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight, 0);
@@ -85,9 +92,9 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
         for (int j = 0; j < 8; ++j) {
           // Padding repeats the last real column, then the last real row.
           const std::int32_t y = std::min(blockRow * 8 + j, size.height - 1);
-          const std::uint8_t* row = drawn.Row(y);
+          const std::uint8_t* row = plane.Row(top + y);
           for (int k = 0; k < 8; ++k) {
-            const std::int32_t x = std::min(blockColumn * 8 + k, size.width - 1);
+            const std::int32_t x = left + std::min(blockColumn * 8 + k, size.width - 1);
             const std::uint8_t* pixel = row + static_cast<std::size_t>(x) * 3;
             const float red = pixel[0];
             const float green = pixel[1];

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -51,10 +50,13 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) Fail(path, "no such file");
   if (std::filesystem::is_directory(status)) Fail(path, "it is a folder, not a file");
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) Fail(path, std::strerror(errno));
-  std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) Fail(path, "the file could not be read");
+  const std::streamoff size = in.tellg();
+  if (size < 0) Fail(path, "the file could not be read");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) Fail(path, "the file could not be read");
   return bytes;
 }
 

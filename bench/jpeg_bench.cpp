@@ -1,0 +1,78 @@
+// The encoder on slide-sized pictures, as a conversion uses it: quality 100,
+// 2 x 2 luminance sampling, capture and file writing, at the medium (720 x
+// 540) and small (360 x 270) output sizes.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "jpeg/cjpeg.h"
+
+namespace {
+
+// A slide: a title bar, text-like dashes, a gradient background and a round
+// chart with soft (box-filtered) edges, at any size.
+quillet::Surface Slide(int width, int height) {
+  const int big = 4;  // drawn four times larger, then box-filtered down
+  quillet::Surface large(width * big, height * big);
+  const int w = large.Width(), h = large.Height();
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      quillet::Rgb p{static_cast<std::uint8_t>(235 - 40 * y / h), static_cast<std::uint8_t>(240 - 30 * y / h), 250};
+      if (y < h / 6) p = {28, 52, 110};
+      const int line = (y - h / 4) / (h / 8);
+      if (line >= 0 && line < 4 && (y - h / 4) % (h / 8) < h / 30 && x > w / 7 && x < w / 2 - line * w / 20 &&
+          (x / (w / 80)) % 4 != 3)
+        p = {40, 40, 40};
+      const double dx = x - 0.75 * w, dy = y - 0.6 * h, r = 0.17 * w;
+      if (dx * dx + dy * dy < r * r) p = std::atan2(dy, dx) > 0 ? quillet::Rgb{66, 133, 244} : quillet::Rgb{219, 68, 55};
+      large.SetPixel(x, y, p);
+    }
+  return quillet::BoxFilter(large, width, height);
+}
+
+std::string OutputPath() { return (std::filesystem::temp_directory_path() / "quillet-jpeg-bench.jpg").string(); }
+
+void SampleAndSave(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  const quillet::Surface picture = Slide(width, height);
+  const std::string path = OutputPath();
+  quillet::cJpeg encoder;
+  encoder.SetSamplingFrequencies(2, 2, 1, 1, 1, 1);
+  encoder.Quality(100);
+  for (auto _ : state) {
+    encoder.SampleHDC(picture, width, height, 0, 0);
+    encoder.SaveFile(path);
+  }
+  state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
+  state.SetItemsProcessed(state.iterations() * width * height);
+  std::filesystem::remove(path);
+}
+BENCHMARK(SampleAndSave)->Args({720, 540})->Args({360, 270})->Unit(benchmark::kMillisecond);
+
+void SampleOnly(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  const quillet::Surface picture = Slide(width, height);
+  quillet::cJpeg encoder;
+  encoder.Quality(100);
+  for (auto _ : state) encoder.SampleHDC(picture, width, height, 0, 0);
+  state.SetItemsProcessed(state.iterations() * width * height);
+}
+BENCHMARK(SampleOnly)->Args({720, 540})->Unit(benchmark::kMillisecond);
+
+void SaveOnly(benchmark::State& state) {
+  const int width = static_cast<int>(state.range(0));
+  const int height = static_cast<int>(state.range(1));
+  const std::string path = OutputPath();
+  quillet::cJpeg encoder;
+  encoder.Quality(100);
+  encoder.SampleHDC(Slide(width, height), width, height, 0, 0);
+  for (auto _ : state) encoder.SaveFile(path);
+  std::filesystem::remove(path);
+}
+BENCHMARK(SaveOnly)->Args({720, 540})->Unit(benchmark::kMillisecond);
+
+}  // namespace
