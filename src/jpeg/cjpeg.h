@@ -76,7 +76,8 @@ class cJpeg {
     std::array<std::int32_t, kSymbolCount> Code{};      // -1 = no code
   };
 
-  // One entry of the scan description: which component, with which tables.
+  // One entry of the list of components to code: which component, with which
+  // tables.
   struct ScanEntry {
     std::int32_t compIdx = 0;
     std::int32_t dcSel = 0;

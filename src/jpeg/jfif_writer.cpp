@@ -72,7 +72,12 @@ void ReplaceFile(const std::string& fileName, const std::vector<std::uint8_t>& b
     std::remove(temporary.c_str());
     FailWrite(fileName, std::strerror(written ? closeError : writeError));
   }
+  // The new file keeps the old one's permissions.
   std::error_code error;
+  const auto old = std::filesystem::status(target, error);
+  if (!error && std::filesystem::is_regular_file(old))
+    std::filesystem::permissions(temporary, old.permissions(), error);
+  error.clear();
   std::filesystem::rename(temporary, target, error);
   if (error) {
     std::remove(temporary.c_str());

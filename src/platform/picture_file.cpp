@@ -262,7 +262,12 @@ void WriteJpeg(const Surface& picture, const std::filesystem::path& path, int qu
     std::remove(temporary.c_str());
     FailWrite(path, std::strerror(written ? errno : writeError));
   }
+  // The new file keeps the old one's permissions.
   std::error_code error;
+  const auto old = std::filesystem::status(path, error);
+  if (!error && std::filesystem::is_regular_file(old))
+    std::filesystem::permissions(temporary, old.permissions(), error);
+  error.clear();
   std::filesystem::rename(temporary, path, error);
   if (error) {
     std::remove(temporary.c_str());

@@ -227,6 +227,20 @@ TEST(SaveFile, ReplacesAnExistingFileAndCanBeRepeated) {
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"slide.jpg"});
 }
 
+TEST(SaveFile, TheNewFileKeepsTheOldFilesPermissions) {
+  test::ScratchFolder folder("save-permissions");
+  const auto path = folder.Path() / "slide.jpg";
+  test::WriteFile(path, Bytes(10, 1));
+  const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                    std::filesystem::perms::group_read;
+  std::filesystem::permissions(path, mode);
+  cJpeg j;
+  j.SampleHDC(test::SlidePicture(8, 8), 8, 8, 0, 0);
+  ASSERT_EQ(j.SaveFile(path.string()), 0);
+  EXPECT_EQ(std::filesystem::status(path).permissions(), mode);
+  EXPECT_GT(test::ReadFile(path).size(), 10u);
+}
+
 TEST(SaveFile, WritesTheTablesTheCaptureWasQuantisedWith) {
   test::ScratchFolder folder("save-quality");
   cJpeg j;
