@@ -105,6 +105,17 @@ TEST(SampleHDC, ReadsTheRectangleAndBlackOutsideTheSurface) {
   for (std::size_t i = 0; i < 3; ++i)
     EXPECT_EQ(Access::Comp(fromRectangle)[i].Data, Access::Comp(fromPart)[i].Data);
 
+  // Partly outside: the part outside reads black.
+  Surface straddling(16, 16);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) straddling.SetPixel(x, y, picture.Pixel(x + 30, y + 20));
+  cJpeg fromEdge;
+  cJpeg fromStraddling;
+  fromEdge.SampleHDC(picture, 16, 16, 30, 20);
+  fromStraddling.SampleHDC(straddling, 16, 16, 0, 0);
+  for (std::size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(Access::Comp(fromEdge)[i].Data, Access::Comp(fromStraddling)[i].Data);
+
   // Entirely outside: black, so luminance DC is -128 * 8 = -1024 at quality 100.
   cJpeg outside;
   outside.Quality(100);
