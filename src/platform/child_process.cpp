@@ -5,6 +5,7 @@
 #include "platform/child_process.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -140,6 +141,9 @@ ChildOutcome RunChildProcess(const std::vector<std::string>& arguments, const Ch
     if (nullInput.Get() >= 0) ::dup2(nullInput.Get(), STDIN_FILENO);
     ::dup2(outputWrite.Get(), STDOUT_FILENO);
     ::dup2(outputWrite.Get(), STDERR_FILENO);
+    // Descriptors the caller left inheritable (a window toolkit's, say) do
+    // not reach the program; the exec pipe stays usable until exec.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
     ::execve(argv[0], argv.data(), environ);
     const int failure = errno;
     [[maybe_unused]] const ssize_t written = ::write(execWrite.Get(), &failure, sizeof failure);

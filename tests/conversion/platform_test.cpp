@@ -2,7 +2,9 @@
 // group, work folders held by one process at a time, and the slide exporter's
 // handling of PDF decks and of a LibreOffice that fails, hangs or is missing.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -62,6 +64,14 @@ TEST(ChildProcessTest, CollectsOutputAndExitCode) {
   EXPECT_EQ(outcome.end, ChildEnd::kExited);
   EXPECT_EQ(outcome.exitCode, 3);
   EXPECT_EQ(outcome.output, "out\nerr\n");
+}
+
+TEST(ChildProcessTest, InheritsNoDescriptorsButTheStandardThree) {
+  const int leaked = ::open("/dev/null", O_RDONLY);  // no O_CLOEXEC
+  ASSERT_GE(leaked, 3);
+  const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", "exec ls /proc/self/fd"}, {});
+  ::close(leaked);
+  EXPECT_EQ(outcome.output, "0\n1\n2\n3\n");  // 3 is the folder ls reads
 }
 
 TEST(ChildProcessTest, TimeLimitEndsTheWholeGroup) {
