@@ -12,6 +12,8 @@
 #include <iterator>
 #include <random>
 
+#include <unistd.h>
+
 namespace quillet::test {
 
 Surface SlidePicture(int width, int height) {
@@ -167,7 +169,8 @@ std::vector<std::uint8_t> BitString::Bytes() const {
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(std::filesystem::temp_directory_path() / ("quillet-jpeg-" + name)) {
+    : path_(std::filesystem::temp_directory_path() /
+            ("quillet-jpeg-" + name + "-" + std::to_string(::getpid()))) {
   std::filesystem::remove_all(path_);
   std::filesystem::create_directories(path_);
 }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/error.h"
 
 namespace quillet {
@@ -22,7 +24,8 @@ class PictureFile : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("quillet-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("quillet-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+               "-" + std::to_string(::getpid()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
