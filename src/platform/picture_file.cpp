@@ -194,7 +194,7 @@ Surface DecodeJpeg(const std::vector<std::uint8_t>& bytes, const std::filesystem
   Surface picture(width, height);
   if (tjDecompress2(handle.get(), data, size, picture.Bytes().data(), width, static_cast<int>(picture.Stride()),
                     height, TJPF_RGB, TJFLAG_ACCURATEDCT) != 0)
-    Fail(path, std::string("the JPEG data is damaged or truncated (") + tjGetErrorStr2(handle.get()) + ")");
+    Fail(path, std::string("the JPEG data cannot be decoded (") + tjGetErrorStr2(handle.get()) + ")");
   return picture;
 }
 
