@@ -30,6 +30,7 @@ namespace {
 
 constexpr const char* kTemplateName = "qzp.html";
 constexpr const char* kConverting = "Converting...";
+constexpr const char* kScratchPrefix = ".export-";  // the slide exporter's scratch folders
 
 void ThrowIfCancelled(const CancelFlag& cancel) {
   if (cancel.IsCancelled()) throw ConversionCancelled();
@@ -75,11 +76,19 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
   return std::filesystem::equivalent(a, b, error);
 }
 
+// Deletes every listed file, and the scratch folders of slide exports that a
+// killed process left behind (this process holds the folder now).
 void EmptyFolder(const std::filesystem::path& folder) {
   for (const std::string& name : ListFiles(folder)) {
     std::error_code error;
     std::filesystem::remove(folder / name, error);
     if (error) throw Error(kGeneral, "cannot empty the work folder " + folder.string() + ": " + error.message());
+  }
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().filename().string().rfind(kScratchPrefix, 0) != 0) continue;
+    std::error_code ignored;
+    std::filesystem::remove_all(entry.path(), ignored);
   }
 }
 

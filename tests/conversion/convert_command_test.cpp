@@ -3,6 +3,9 @@
 // out of these tests.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/child_process.h"
 #include "test_support.h"
 
@@ -33,7 +36,10 @@ class ConvertCommandTest : public ::testing::Test {
   // Runs quillet convert with `arguments` in the folder `cwd`.
   CommandRun Convert(const std::vector<std::string>& arguments, const std::filesystem::path& cwd) {
     std::string command = "cd " + Quote(cwd.string()) + " && " + Quote(QUILLET_BINARY) + " convert";
-    for (const std::string& argument : arguments) command += " " + Quote(argument);
+    for (const std::string& argument : arguments) {
+      command += ' ';
+      command += Quote(argument);
+    }
     command += " >" + Quote((scratch_ / "stdout").string()) + " 2>" + Quote((scratch_ / "stderr").string());
     const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", command}, {});
     return CommandRun{outcome.exitCode, ReadBytes(scratch_ / "stdout"), ReadBytes(scratch_ / "stderr")};
@@ -116,6 +122,33 @@ TEST_F(ConvertCommandTest, MissingOutputFolderFailsBeforeExport) {
   const CommandRun run = Convert({Deck("a.pdf", 1), "-o", (out_ / "missing").string()}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "quillet convert: the output folder " + (out_ / "missing").string() + " does not exist\n");
+}
+
+TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
+  // A stand-in for LibreOffice first on PATH: it starts a helper, says so, and hangs.
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  WriteBytes(bin / "soffice", "#!/bin/sh\nsleep 30 &\necho $! > '" + (scratch_ / "helper.pid").string() +
+                                  "'\nsleep 30\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  WriteBytes(decks_ / "talk.ppt", "a deck");
+  const std::string script =
+      "PATH=" + Quote(bin.string()) + ":$PATH " + Quote(QUILLET_BINARY) + " convert " + Quote((decks_ / "talk.ppt").string()) +
+      " -o " + Quote(out_.Path().string()) + " 2>" + Quote((scratch_ / "stderr").string()) + " & quillet=$!\n" +
+      "while [ ! -s " + Quote((scratch_ / "helper.pid").string()) + " ]; do sleep 0.05; done\n" +
+      "kill -TERM $quillet; wait $quillet; echo $?";
+  const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", script}, {});
+  EXPECT_EQ(outcome.output, "130\n");
+  EXPECT_EQ(ReadBytes(scratch_ / "stderr"), "quillet convert: The conversion was cancelled.\n");
+  EXPECT_TRUE(AllNames(out_.Path()).empty());
+  // The helper is gone (or a zombie waiting for its reaper) within a moment.
+  const std::string stat = "/proc/" + std::to_string(std::stol(ReadBytes(scratch_ / "helper.pid"))) + "/stat";
+  std::string helperStat = ReadBytes(stat);
+  for (int attempt = 0; attempt < 100 && !helperStat.empty() && helperStat.find(") Z") == std::string::npos; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    helperStat = ReadBytes(stat);
+  }
+  EXPECT_TRUE(helperStat.empty() || helperStat.find(") Z") != std::string::npos) << helperStat;
 }
 
 TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {

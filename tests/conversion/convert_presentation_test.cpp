@@ -168,6 +168,7 @@ TEST_F(ConvertPresentationTest, LeftoversAreDeletedHiddenFilesKept) {
   WriteBytes(work / "Slide9.jpg", "left over");
   WriteBytes(work / "notes.txt", "left over");
   WriteBytes(work / ".hidden", "kept");
+  std::filesystem::create_directories(work / ".export-Ab12Cd" / "profile");  // a killed export's scratch
   Convert(Deck("intro.pdf", 2));
   EXPECT_EQ(AllNames(work), (std::vector<std::string>{".hidden", ".lock", "Slide1.jpg", "Slide2.jpg"}));
 }
