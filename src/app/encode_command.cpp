@@ -25,11 +25,11 @@ constexpr const char* kEncodeUsage =
     "is complete.\n"
     "\n"
     "Options:\n"
-    "  --quality N           quality 1 to 100 (default 75)\n"
-    "  --sampling HxV,HxV,HxV  sampling factors 1 to 4 of Y, Cb and Cr (default 2x2,1x1,1x1)\n"
-    "  --grey                one grey component (the luminance of the picture)\n"
-    "  --comment TEXT        a comment segment holding TEXT (at most 65533 bytes)\n"
-    "  -h, --help            show this help\n";
+    "  --quality N              quality 1 to 100 (default 75)\n"
+    "  --sampling HxV,HxV,HxV   sampling factors 1 to 4 of Y, Cb and Cr (default 2x2,1x1,1x1)\n"
+    "  --grey                   one grey component: the luminance of the picture\n"
+    "  --comment TEXT           a comment segment holding TEXT (at most 65533 bytes)\n"
+    "  -h, --help               show this help\n";
 
 enum ExitCode : int {
   kSuccess = 0,
@@ -174,9 +174,6 @@ int RunEncode(int argc, char** argv) {
     if (encoder.SampleHDC(picture, picture.Width(), picture.Height(), 0, 0) != 0)
       throw Error(kGeneral, "the picture '" + options->input + "' has no pixels");
     encoder.SaveFile(options->output);
-  } catch (const Error& error) {
-    std::cerr << "quillet encode: " << error.what() << "\n";
-    return kFailure;
   } catch (const std::exception& error) {
     std::cerr << "quillet encode: " << error.what() << "\n";
     return kFailure;
