@@ -28,6 +28,8 @@ namespace {
 
 constexpr const char* kLibreOfficePackage = "libreoffice-impress";
 constexpr int kReportedOutputLines = 3;
+constexpr double kPointsPerInch = 72;
+constexpr double kLongestSide = 4000;  // pixels
 
 std::string LowerExtension(const std::filesystem::path& deck) {
   std::string extension = deck.extension().string();
@@ -191,6 +193,16 @@ Surface ToSurface(const poppler::image& image) {
 
 void IgnorePopplerMessage(const std::string&, void*) {}
 
+// The resolution a page renders at: `dotsPerInch`, lowered for a page so large
+// that its picture would pass kLongestSide pixels (a poster-sized PDF page
+// would otherwise need gigabytes).
+double PageResolution(const poppler::page& page, int dotsPerInch) {
+  const poppler::rectf box = page.page_rect();
+  const double longest = std::max(box.width(), box.height()) * dotsPerInch / kPointsPerInch;
+  if (longest <= kLongestSide) return dotsPerInch;
+  return dotsPerInch * kLongestSide / longest;
+}
+
 int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& deck,
                 const std::filesystem::path& folder, const SlideExportSettings& settings) {
   poppler::set_debug_error_function(IgnorePopplerMessage, nullptr);
@@ -207,7 +219,8 @@ int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& d
     if (settings.isCancelled && settings.isCancelled()) throw SlideExportCancelled();
     std::unique_ptr<poppler::page> page(document->create_page(index));
     if (!page) throw Error(kGeneral, "cannot read slide " + std::to_string(index + 1) + " of " + deck.string());
-    const poppler::image image = renderer.render_page(page.get(), settings.dotsPerInch, settings.dotsPerInch);
+    const double resolution = PageResolution(*page, settings.dotsPerInch);
+    const poppler::image image = renderer.render_page(page.get(), resolution, resolution);
     if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) {
       throw Error(kGeneral, "cannot render slide " + std::to_string(index + 1) + " of " + deck.string());
     }

@@ -4,6 +4,8 @@
 // page at 72 dpi (a 10 x 7.5 inch slide becomes 720 x 540 pixels) and
 // libjpeg-turbo writes it at quality 100 without chroma subsampling. Hidden
 // slides stay out, as in a slide show. A .pdf deck goes straight to poppler.
+// A page whose picture would be longer than 4000 pixels on a side is rendered
+// at the resolution that makes it 4000.
 #pragma once
 
 #include <chrono>

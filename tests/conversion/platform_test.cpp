@@ -154,6 +154,16 @@ TEST(SlideExporterTest, PdfPagesBecomeNumberedPicturesAt72Dpi) {
   EXPECT_EQ(LoadPicture(folder / "work" / "Slide2.jpg").Width(), 961);  // fractional page sizes round to whole pixels
 }
 
+TEST(SlideExporterTest, PosterSizedPageIsRenderedAtALowerResolution) {
+  ScratchFolder folder;
+  WriteBytes(folder / "poster.pdf", MakePdf({PdfPage{20000, 100, testing::PageColour(0)}}));
+  std::filesystem::create_directory(folder / "work");
+  EXPECT_EQ(ExportSlides(folder / "poster.pdf", folder / "work", {}), 1);
+  const Surface picture = LoadPicture(folder / "work" / "Slide1.jpg");
+  EXPECT_EQ(picture.Width(), 4000);
+  EXPECT_EQ(picture.Height(), 20);
+}
+
 struct BadDeck {
   const char* what;
   const char* name;
