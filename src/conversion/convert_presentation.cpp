@@ -134,6 +134,10 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   if (SameFolder(std::filesystem::path(job.m_PptPath).parent_path(), folder)) {
     throw Error(kGeneral, job.m_PptPath + " lies in the work folder, which every conversion empties; move it first");
   }
+  if (SameFolder(outputFolder, folder)) {
+    throw Error(kGeneral, "the output folder " + outputFolder +
+                              " is the work folder, which every conversion empties; choose another");
+  }
   EmptyFolder(folder);
   ThrowIfCancelled(cancel);
 

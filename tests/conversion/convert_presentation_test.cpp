@@ -249,6 +249,17 @@ INSTANTIATE_TEST_SUITE_P(
                       BadJob{"output folder is a file", "x.pdf", "pdf", "decks/x.pdf", "{out} is not a folder"},
                       BadJob{"output folder unwritable", "x.pdf", "pdf", "/proc", "cannot write into the output folder {out}"}));
 
+TEST_F(ConvertPresentationTest, WorkFolderIsNeitherDeckFolderNorOutputFolder) {
+  const std::filesystem::path work = root_ / "program" / "temp";
+  std::filesystem::create_directories(work);
+  WriteBytes(work / "keep.pdf", MakePdf(Pages(1)));
+  EXPECT_EQ(ConvertError(Deck("intro.pdf", 1), work.string()),
+            "the output folder " + work.string() + " is the work folder, which every conversion empties; choose another");
+  EXPECT_EQ(ConvertError((work / "keep.pdf").string(), Out()),
+            (work / "keep.pdf").string() + " lies in the work folder, which every conversion empties; move it first");
+  EXPECT_EQ(AllNames(work), (std::vector<std::string>{".lock", "keep.pdf"}));
+}
+
 TEST_F(ConvertPresentationTest, EmptyOutputFolderTextIsAnError) {
   EXPECT_EQ(ConvertError(Deck("intro.pdf", 1), ""), "no output folder was given");
 }
