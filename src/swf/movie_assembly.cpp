@@ -169,8 +169,11 @@ Character Assembler::DefinePolygon(const PolygonDefinition& polygon) {
 }
 
 // The text is laid out from its own origin: the first record's YOffset is
-// the baseline, one ascent below the top; the placement moves it to the
-// definition's position. Pen positions are rounded cumulatively.
+// the baseline, placed so that the tallest glyph of this text has its top at
+// the origin (a text without ink falls back to one ascent); the placement
+// moves it to the definition's position, so the glyph tops sit at y and a
+// counter lines up with shapes drawn from the same y. Pen positions are
+// rounded cumulatively.
 Character Assembler::DefineText(const TextDefinition& text) {
   EmbeddedFont& font = fonts_.at(text.face);
   if (!font.written && !text.text.empty()) {
@@ -179,7 +182,15 @@ Character Assembler::DefineText(const TextDefinition& text) {
     font.written = true;
   }
   const double scale = static_cast<double>(text.size) / kFont3EmSquare;
-  const double baseline = std::nearbyint(font.tag.ascent * scale);
+  std::int32_t inkTop = -font.tag.ascent;
+  bool hasInk = false;
+  for (const std::uint32_t character : text.text) {
+    const FontGlyph& glyph = font.tag.glyphs[font.indexOf.at(character)];
+    if (glyph.bounds == Rect{}) continue;
+    inkTop = hasInk ? std::min(inkTop, glyph.bounds.yMin) : glyph.bounds.yMin;
+    hasInk = true;
+  }
+  const double baseline = std::nearbyint(-static_cast<double>(inkTop) * scale);
   if (baseline > 32767) throw quillet::Error(quillet::kGeneral, "the text size " + std::to_string(text.size) + " is too large");
 
   DefineTextTag tag;

@@ -288,8 +288,10 @@ TEST(Text, LongTextSplitsIntoRecordsOf255GlyphsWithCumulativelyRoundedAdvances) 
   for (const TextRecord& record : tag.records)
     for (const GlyphEntry& glyph : record.glyphs) total += glyph.advance;
   EXPECT_EQ(total, static_cast<std::int64_t>(std::nearbyint(300.0 * font.glyphs[0].advance * 333 / 20480)));
-  // The baseline sits one ascent below the top of the text.
-  EXPECT_EQ(*tag.records[0].yOffset, static_cast<std::int16_t>(std::nearbyint(font.ascent * 333.0 / 20480)));
+  // The baseline sits so that the top of the digit's ink is at the text's y.
+  ASSERT_LT(font.glyphs[0].bounds.yMin, 0);
+  EXPECT_LT(-font.glyphs[0].bounds.yMin, font.ascent);
+  EXPECT_EQ(*tag.records[0].yOffset, static_cast<std::int16_t>(std::nearbyint(-font.glyphs[0].bounds.yMin * 333.0 / 20480)));
   const auto path = folder / "long.swf";
   movie.WriteMovie(path.string());
   ExpectIndependentParserAccepts(path, 1);
