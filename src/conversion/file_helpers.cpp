@@ -1,11 +1,8 @@
-// Path and file helpers. Reading never creates a file; writing goes to a
-// temporary file in the same folder that is renamed into place, so a reader
-// sees the old file or the new one, never a part.
+// Path and file helpers. Reading never creates a file; writing replaces the
+// file whole, so a reader sees the old file or the new one, never a part.
 #include "conversion/file_helpers.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,43 +16,6 @@ namespace quillet {
 namespace {
 
 std::string ErrorText(int number) { return std::strerror(number); }
-
-// Creates an empty, private temporary file beside `path` and returns its name.
-std::filesystem::path MakeTemporaryBeside(const std::filesystem::path& path) {
-  // A bare name lies in the current folder, which the pattern then names by
-  // leaving the folder out.
-  std::string pattern = path.parent_path().string();
-  if (!pattern.empty()) pattern += '/';
-  pattern += '.';
-  pattern += path.filename().string();
-  pattern += ".XXXXXX";
-  const int descriptor = ::mkstemp(pattern.data());
-  if (descriptor < 0) {
-    throw Error(kGeneral, "cannot write " + path.string() + ": " + ErrorText(errno));
-  }
-  ::fchmod(descriptor, 0644);
-  ::close(descriptor);
-  return pattern;
-}
-
-void WriteAll(const std::filesystem::path& temporary, const std::filesystem::path& target, std::string_view bytes) {
-  const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (descriptor < 0) throw Error(kGeneral, "cannot write " + target.string() + ": " + ErrorText(errno));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t count = ::write(descriptor, bytes.data() + done, bytes.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      const int failure = errno;
-      ::close(descriptor);
-      throw Error(kGeneral, "cannot write " + target.string() + ": " + ErrorText(failure));
-    }
-    done += static_cast<std::size_t>(count);
-  }
-  if (::fsync(descriptor) != 0 || ::close(descriptor) != 0) {
-    throw Error(kGeneral, "cannot write " + target.string() + ": " + ErrorText(errno));
-  }
-}
 
 }  // namespace
 
@@ -79,7 +39,7 @@ std::string ReadTextFile(const std::string& path, bool* failed) {
   return text;
 }
 
-void WriteTextFile(const std::string& path, const std::string& text) { WriteFileWhole(path, text + "\r\n"); }
+void WriteTextFile(const std::string& path, const std::string& text) { ReplaceFile(path, text + "\r\n"); }
 
 FileCheck CheckFile(const std::string& path) {
   FileCheck check;
@@ -115,31 +75,6 @@ std::vector<std::string> ListFiles(const std::filesystem::path& folder) {
   }
   std::sort(names.begin(), names.end());  // std::string compares bytes as unsigned char
   return names;
-}
-
-void WriteFileWhole(const std::filesystem::path& path, std::string_view bytes) {
-  PendingFile pending(path);
-  pending.Write(bytes);
-  pending.Commit();
-}
-
-PendingFile::PendingFile(std::filesystem::path path) : target_(std::move(path)) {
-  temporary_ = MakeTemporaryBeside(target_);
-}
-
-PendingFile::~PendingFile() {
-  if (committed_) return;
-  std::error_code ignored;
-  std::filesystem::remove(temporary_, ignored);
-}
-
-void PendingFile::Write(std::string_view bytes) { WriteAll(temporary_, target_, bytes); }
-
-void PendingFile::Commit() {
-  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    throw Error(kGeneral, "cannot write " + target_.string() + ": " + ErrorText(errno));
-  }
-  committed_ = true;
 }
 
 }  // namespace quillet

@@ -1,12 +1,15 @@
 // The path and file helpers of the conversion: a path's base name, reading and
 // writing whole text files, the existence test that guards the Convert
-// command, the work folder's listing, and whole-or-nothing file writes.
+// command and the work folder's listing. Whole-or-nothing writes come from
+// platform/file_replace.h.
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_replace.h"
 
 namespace quillet {
 
@@ -22,7 +25,7 @@ std::string GetBaseName(const std::string& path);
 std::string ReadTextFile(const std::string& path, bool* failed = nullptr);
 
 // Writes `text` followed by a carriage return and a line feed. The file is
-// replaced whole (see WriteFileWhole); throws quillet::Error naming the file
+// replaced whole (see ReplaceFile); throws quillet::Error naming the file
 // when it cannot be written.
 void WriteTextFile(const std::string& path, const std::string& text);
 
@@ -47,32 +50,5 @@ std::string FileErrorMessage(const FileCheck& check);
 // that start with "."), in byte order of the name. Throws quillet::Error
 // when the folder cannot be listed.
 std::vector<std::string> ListFiles(const std::filesystem::path& folder);
-
-// Writes `bytes` to a new temporary file in the folder of `path` and renames
-// it over `path` once it is complete and flushed. On failure the temporary
-// file is removed, `path` is left as it was and quillet::Error is thrown.
-void WriteFileWhole(const std::filesystem::path& path, std::string_view bytes);
-
-// A temporary file beside `path` that is removed unless Commit() renamed it
-// over `path`: several outputs can be prepared first and put in place last.
-class PendingFile {
- public:
-  explicit PendingFile(std::filesystem::path path);
-  PendingFile(const PendingFile&) = delete;
-  PendingFile& operator=(const PendingFile&) = delete;
-  ~PendingFile();
-
-  const std::filesystem::path& Target() const { return target_; }
-  const std::filesystem::path& Temporary() const { return temporary_; }
-  // Replaces the temporary file's content.
-  void Write(std::string_view bytes);
-  // Renames the temporary file over the target; throws quillet::Error.
-  void Commit();
-
- private:
-  std::filesystem::path target_;
-  std::filesystem::path temporary_;
-  bool committed_ = false;
-};
 
 }  // namespace quillet

@@ -5,16 +5,13 @@
 // estimate (and grown if that ever falls short); only then is it written, to
 // a temporary file beside the target that replaces the target in one rename,
 // so an error never costs the old file.
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <limits>
-#include <random>
+#include <string_view>
 
 #include "jpeg/cjpeg.h"
 #include "platform/error.h"
+#include "platform/file_replace.h"
 
 namespace quillet {
 
@@ -37,60 +34,16 @@ constexpr char kFixedComment[] = "JPEG\r\naaaaa\r\naaaaa";
   throw Error(kGeneral, "cannot write '" + fileName + "': " + reason);
 }
 
-// Creates a file no one else has, beside `target`, for writing.
-std::FILE* CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& temporary) {
-  std::random_device seed;
-  std::mt19937_64 random(seed());
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = ".";
-    name += target.filename().string();
-    name += '.';
-    name += std::to_string(random() % 1000000000);
-    name += ".tmp";
-    temporary = folder / name;
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-    if (file) return file;
-    if (errno != EEXIST) return nullptr;
-  }
-  return nullptr;
-}
-
-// Writes `bytes` to a temporary file beside `fileName` and renames it over
-// `fileName`; on failure removes the temporary file and leaves the target.
-void ReplaceFile(const std::string& fileName, const std::vector<std::uint8_t>& bytes) {
-  const std::filesystem::path target(fileName);
-  if (target.filename().empty()) FailWrite(fileName, "the name is a folder");
-  std::filesystem::path temporary;
-  std::FILE* file = CreateTemporaryBeside(target, temporary);
-  if (!file) FailWrite(fileName, std::string("cannot create a file in its folder (") + std::strerror(errno) + ")");
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int writeError = errno;
-  const bool closed = std::fclose(file) == 0;
-  const int closeError = errno;
-  if (!written || !closed) {
-    std::remove(temporary.c_str());
-    FailWrite(fileName, std::strerror(written ? closeError : writeError));
-  }
-  // The new file keeps the old one's permissions.
-  std::error_code error;
-  const auto old = std::filesystem::status(target, error);
-  if (!error && std::filesystem::is_regular_file(old))
-    std::filesystem::permissions(temporary, old.permissions(), error);
-  error.clear();
-  std::filesystem::rename(temporary, target, error);
-  if (error) {
-    std::remove(temporary.c_str());
-    FailWrite(fileName, error.message());
-  }
-}
-
 }  // namespace
 
 std::int32_t cJpeg::SaveFile(const std::string& FileName) {
   if (FileName.empty()) return 1;
   const std::vector<std::uint8_t> stream = BuildStream();
-  ReplaceFile(FileName, stream);
+  try {
+    ReplaceFile(FileName, std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()));
+  } catch (const FileWriteError& error) {
+    FailWrite(FileName, error.Reason());
+  }
   return 0;
 }
 

@@ -15,12 +15,12 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <random>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/file_replace.h"
 
 namespace quillet {
 
@@ -198,25 +198,6 @@ Surface DecodeJpeg(const std::vector<std::uint8_t>& bytes, const std::filesystem
   return picture;
 }
 
-// A name beside `target` that no file has yet, created exclusively.
-std::FILE* CreateTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& temporary) {
-  std::random_device seed;
-  std::mt19937_64 random(seed());
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = ".";
-    name += target.filename().string();
-    name += '.';
-    name += std::to_string(random() % 1000000000);
-    name += ".tmp";
-    temporary = folder / name;
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-    if (file) return file;
-    if (errno != EEXIST) return nullptr;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 Surface LoadPicture(const std::filesystem::path& path) {
@@ -252,26 +233,10 @@ void WriteJpeg(const Surface& picture, const std::filesystem::path& path, int qu
   const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
   if (status != 0) FailWrite(path, tjGetErrorStr2(handle.get()));
 
-  std::filesystem::path temporary;
-  std::FILE* file = CreateTemporaryBeside(path, temporary);
-  if (!file) FailWrite(path, std::string("cannot create a file in its folder (") + std::strerror(errno) + ")");
-  const bool written = std::fwrite(jpeg, 1, size, file) == size;
-  const int writeError = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    std::remove(temporary.c_str());
-    FailWrite(path, std::strerror(written ? errno : writeError));
-  }
-  // The new file keeps the old one's permissions.
-  std::error_code error;
-  const auto old = std::filesystem::status(path, error);
-  if (!error && std::filesystem::is_regular_file(old))
-    std::filesystem::permissions(temporary, old.permissions(), error);
-  error.clear();
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::remove(temporary.c_str());
-    FailWrite(path, error.message());
+  try {
+    ReplaceFile(path, std::string_view(reinterpret_cast<const char*>(jpeg), size));
+  } catch (const FileWriteError& error) {
+    FailWrite(path, error.Reason());
   }
 }
 

@@ -4,18 +4,13 @@
 // memory and then replaces the output file in one rename.
 #include "swf/movie.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 
 #include "platform/error.h"
+#include "platform/file_replace.h"
 #include "swf/tag_writer.h"
 
 namespace swf {
@@ -104,47 +99,13 @@ std::uint64_t NextIdentity() {
 
 bool HasDefinition(const ObjectDefinition& definition) { return !std::holds_alternative<std::monostate>(definition); }
 
-// Writes the bytes to a new file in the folder of `path`, then renames it over
-// `path`; on failure the temporary file is removed and `path` is untouched.
-void ReplaceFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  const auto fail = [&path](const std::string& reason) {
-    Fail("WriteMovie", "cannot write the movie \"" + path + "\": " + reason);
-  };
+// Writes the movie whole or not at all: on failure `path` is untouched.
+void ReplaceMovieFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   if (path.empty()) Fail("WriteMovie", "no output path was given");
-  const std::filesystem::path target(path);
-  if (!target.has_filename()) fail("the path names a folder");
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  std::string temporaryName = ".";
-  temporaryName += target.filename().string();
-  temporaryName += ".XXXXXX";
-  std::string temporary = (folder / temporaryName).string();
-  const int descriptor = mkstemp(temporary.data());
-  if (descriptor < 0) fail(std::strerror(errno));
-  const auto abandon = [&](int error) {
-    close(descriptor);
-    unlink(temporary.c_str());
-    fail(std::strerror(error));
-  };
-  const mode_t mask = umask(0);
-  umask(mask);
-  if (fchmod(descriptor, 0666 & ~mask) != 0) abandon(errno);
-  std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t count = write(descriptor, bytes.data() + written, bytes.size() - written);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) abandon(count < 0 ? errno : EIO);
-    written += static_cast<std::size_t>(count);
-  }
-  if (fsync(descriptor) != 0) abandon(errno);
-  if (close(descriptor) != 0) {
-    const int error = errno;
-    unlink(temporary.c_str());
-    fail(std::strerror(error));
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    unlink(temporary.c_str());
-    fail(std::strerror(error));
+  try {
+    quillet::ReplaceFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  } catch (const quillet::FileWriteError& error) {
+    Fail("WriteMovie", "cannot write the movie \"" + path + "\": " + error.Reason());
   }
 }
 
@@ -340,6 +301,6 @@ std::vector<std::uint8_t> Movie::Encode() const {
   }
 }
 
-void Movie::WriteMovie(const std::string& path) { ReplaceFile(path, Encode()); }
+void Movie::WriteMovie(const std::string& path) { ReplaceMovieFile(path, Encode()); }
 
 }  // namespace swf

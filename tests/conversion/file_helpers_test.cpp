@@ -97,28 +97,6 @@ TEST(WriteTextFileTest, MissingFolderIsAnErrorNamingTheFile) {
   }
 }
 
-TEST(PendingFileTest, UncommittedFileVanishesAndTargetStays) {
-  ScratchFolder folder;
-  WriteBytes(folder / "movie.swf", "earlier movie");
-  {
-    PendingFile pending(folder / "movie.swf");
-    pending.Write("half a movie");
-    EXPECT_EQ(pending.Temporary().parent_path(), folder.Path());
-  }
-  EXPECT_EQ(ReadBytes(folder / "movie.swf"), "earlier movie");
-  EXPECT_EQ(AllNames(folder.Path()), std::vector<std::string>{"movie.swf"});
-}
-
-TEST(PendingFileTest, CommitPutsTheNewFileInPlace) {
-  ScratchFolder folder;
-  WriteBytes(folder / "movie.swf", "earlier movie");
-  PendingFile pending(folder / "movie.swf");
-  pending.Write("new movie");
-  pending.Commit();
-  EXPECT_EQ(ReadBytes(folder / "movie.swf"), "new movie");
-  EXPECT_EQ(AllNames(folder.Path()), std::vector<std::string>{"movie.swf"});
-}
-
 TEST(FileExistsTest, AnswersForFilesFoldersAndMissingEntries) {
   ScratchFolder folder;
   WriteBytes(folder / "deck.ppt", "x");
