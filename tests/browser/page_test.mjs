@@ -92,7 +92,9 @@ async function playPage(browser, url, references, mode) {
     throw new Error(`${mode}: the player is ${box.width} x ${box.height}, not ${width} x ${height}`);
   }
   const title = await page.title();
-  if (title !== `${baseName}.swf`) throw new Error(`${mode}: the page's title is ${JSON.stringify(title)}`);
+  if (title !== baseName) throw new Error(`${mode}: the page's title is ${JSON.stringify(title)}`);
+  const heading = await page.textContent('h1');
+  if (heading !== baseName) throw new Error(`${mode}: the page's heading is ${JSON.stringify(heading)}`);
 
   const outsideControls = (x, y) => x < width - 110 || y < height - 32;
   const digitBox = { x: width - 76, y: height - 26, width: 12, height: 22 };
