@@ -33,8 +33,8 @@ QString QtDialogs::ChooseFolder(QWidget* owner, const QString& title) {
   return QFileDialog::getExistingDirectory(owner, title);
 }
 
-void QtDialogs::OpenPage(const QString& pagePath) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath));
+bool QtDialogs::OpenPage(const QString& pagePath) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath));
 }
 
 QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title) {

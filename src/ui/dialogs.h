@@ -23,8 +23,9 @@ class Dialogs {
   // The folder picker titled `title`; the chosen folder as the picker gives
   // it, or an empty string when cancelled.
   virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
-  // Opens a written page with the desktop's default action.
-  virtual void OpenPage(const QString& pagePath) = 0;
+  // Opens a written page with the desktop's default action; false when the
+  // desktop has no way to open it.
+  virtual bool OpenPage(const QString& pagePath) = 0;
 };
 
 // The Open dialog's filters: every format the slide exporter reads, then
@@ -38,7 +39,7 @@ class QtDialogs : public Dialogs {
                    MessageKind kind) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
-  void OpenPage(const QString& pagePath) override;
+  bool OpenPage(const QString& pagePath) override;
 };
 
 // The folder picker's answer without a trailing separator; cancel gives "".

@@ -185,6 +185,23 @@ class WindowConversionTests : public QObject {
     QCOMPARE(form.Job().m_Percent, 66);
   }
 
+  // Without a browser to open it, the user is told where the page is.
+  void pageThatCannotBeOpenedIsNamed() {
+    Fixture fixture;
+    Form1& form = fixture.Form();
+    fixture.Dialogs().canOpenPages = false;
+    Click(form, "LabelConvert");
+    QVERIFY(fixture.WaitForEnd());
+    const QString page = QDir(fixture.OutputFolder()).filePath("deck.html");
+    QCOMPARE(fixture.Dialogs().openedPages, QStringList{page});
+    QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{2});
+    QCOMPARE(fixture.Dialogs().messages[0].text, QStringLiteral("Conversion complete."));
+    const ShownMessage& note = fixture.Dialogs().messages[1];
+    QVERIFY2(note.text.endsWith(QStringLiteral("\n") + page), qPrintable(note.text));
+    QCOMPARE(note.kind, MessageKind::Information);
+    QVERIFY(QFile::exists(page));
+  }
+
   void twoConversionsInARow() {
     Fixture fixture;
     Form1& form = fixture.Form();

@@ -29,7 +29,10 @@ QString FakeDialogs::ChooseFolder(QWidget*, const QString& title) {
   return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
 }
 
-void FakeDialogs::OpenPage(const QString& pagePath) { openedPages << pagePath; }
+bool FakeDialogs::OpenPage(const QString& pagePath) {
+  openedPages << pagePath;
+  return canOpenPages;
+}
 
 std::unique_ptr<TestWindow> MakeWindow(ConversionFunction convert, const QString& programFolder) {
   auto window = std::make_unique<TestWindow>();

@@ -28,7 +28,8 @@ class FakeDialogs : public Dialogs {
                    MessageKind kind) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
-  void OpenPage(const QString& pagePath) override;
+  bool OpenPage(const QString& pagePath) override;
+  bool canOpenPages = true;  // false: the desktop has no browser
 
   // Answers, used front first; an empty list answers like a cancel.
   QStringList openAnswers;
