@@ -2,6 +2,10 @@
 // conversion driver; the program ends when its last window closes.
 #include <QApplication>
 
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
 #include "app/commands.h"
 #include "ui/default_conversion.h"
 #include "ui/dialogs.h"
@@ -9,7 +13,22 @@
 
 namespace quillet::app {
 
+namespace {
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
 int RunWindow(int argc, char** argv) {
+  // Without a display Qt would abort; say what to do instead.
+  if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
+    std::cerr << "quillet: no display to open the window on; run it on a desktop, "
+                 "or convert without a window: quillet convert DECK (see quillet --help)\n";
+    return 1;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QString::fromUtf8(kVersion));
