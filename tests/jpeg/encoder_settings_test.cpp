@@ -6,22 +6,13 @@
 
 #include "platform/error.h"
 #include "test_access.h"
+#include "test_support.h"
 
 namespace quillet {
 namespace {
 
 using Access = cJpegTestAccess;
-
-// Runs `action`, which must throw quillet::Error; returns "number: text".
-template <typename Action>
-std::string ErrorOf(Action action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return std::to_string(error.Number()) + ": " + error.what();
-  }
-  return "no error";
-}
+using test::ErrorOf;
 
 TEST(Construction, ZigZagRowsFollowFigureA6) {
   cJpeg j;

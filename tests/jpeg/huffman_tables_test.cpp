@@ -17,6 +17,7 @@ namespace quillet {
 namespace {
 
 using Access = cJpegTestAccess;
+using test::ErrorOf;
 using Counts = Access::Counts;
 using Table = Access::Table;
 
@@ -29,15 +30,6 @@ std::vector<std::uint8_t> BitsOf(std::initializer_list<int> lengths) {
   std::size_t i = 0;
   for (int n : lengths) bits[i++] = static_cast<std::uint8_t>(n);
   return bits;
-}
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return std::to_string(error.Number()) + ": " + error.what();
-  }
-  return "no error";
 }
 
 TEST(Category, IsTheNumberOfSignificantBits) {

@@ -15,16 +15,8 @@ namespace quillet {
 namespace {
 
 using Access = cJpegTestAccess;
+using test::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return std::to_string(error.Number()) + ": " + error.what();
-  }
-  return "no error";
-}
 
 // --- PutBits and the flush -------------------------------------------------
 

@@ -1,6 +1,8 @@
 // Shared helpers of the encoder tests.
 #include "test_support.h"
 
+#include "platform/error.h"
+
 #include <jpeglib.h>
 #include <turbojpeg.h>
 
@@ -15,6 +17,15 @@
 #include <unistd.h>
 
 namespace quillet::test {
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return std::to_string(error.Number()) + ": " + error.what();
+  }
+  return "no error";
+}
 
 Surface SlidePicture(int width, int height) {
   Surface s(width, height);

@@ -4,12 +4,17 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/surface.h"
 
 namespace quillet::test {
+
+// Runs `action`, which should throw quillet::Error; returns "number: text",
+// or "no error".
+std::string ErrorOf(const std::function<void()>& action);
 
 // A picture with gradients, hard edges and texture, deterministic per size.
 Surface SlidePicture(int width, int height);
