@@ -2,7 +2,10 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test build deps clean
+.PHONY: demo test build deps clean format
+
+# The C++ sources clang-format looks after.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
 
 deps:
 	./scripts/install-deps
@@ -19,3 +22,6 @@ demo: build
 
 clean:
 	rm -rf $(BUILD_DIR) out
+
+format:
+	clang-format -i $(FORMAT_FILES)

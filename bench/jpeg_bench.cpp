@@ -33,7 +33,8 @@ quillet::Surface Slide(int width, int height) {
           (x / (w / 80)) % 4 != 3)
         p = {40, 40, 40};
       const double dx = x - 0.75 * w, dy = y - 0.6 * h, r = 0.17 * w;
-      if (dx * dx + dy * dy < r * r) p = std::atan2(dy, dx) > 0 ? quillet::Rgb{66, 133, 244} : quillet::Rgb{219, 68, 55};
+      if (dx * dx + dy * dy < r * r)
+        p = std::atan2(dy, dx) > 0 ? quillet::Rgb{66, 133, 244} : quillet::Rgb{219, 68, 55};
       large.SetPixel(x, y, p);
     }
   return quillet::BoxFilter(large, width, height);

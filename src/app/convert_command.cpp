@@ -119,8 +119,8 @@ ConvertOptions ParseOptions(int argc, char** argv) {
       }
       continue;
     }
-    if (!options.deck.empty()) throw UsageError("one presentation at a time (got '" + options.deck + "' and '" +
-                                                argument + "')");
+    if (!options.deck.empty())
+      throw UsageError("one presentation at a time (got '" + options.deck + "' and '" + argument + "')");
     options.deck = argument;
   }
   if (!options.help && options.deck.empty()) throw UsageError("no presentation given");

@@ -35,8 +35,7 @@ int RunWindow(int argc, char** argv) {
   QApplication::setDesktopFileName(QStringLiteral("quillet"));
 
   ui::QtDialogs dialogs;
-  ui::Form1 form(ui::Form1Services{dialogs, ui::DefaultConversion(),
-                                   QApplication::applicationDirPath()});
+  ui::Form1 form(ui::Form1Services{dialogs, ui::DefaultConversion(), QApplication::applicationDirPath()});
   form.show();
   return QApplication::exec();
 }

@@ -120,7 +120,8 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   CheckDeck(job.m_PptPath);
   CheckOutputFolder(outputFolder);
   const std::string baseName = GetBaseName(job.m_PptPath);
-  if (baseName.empty()) throw Error(kGeneral, "cannot name the movie after " + job.m_PptPath + ": its name has no base");
+  if (baseName.empty())
+    throw Error(kGeneral, "cannot name the movie after " + job.m_PptPath + ": its name has no base");
   job.m_SwfPath = outputFolder + "/" + baseName + ".swf";
   const std::string movieFileName = baseName + ".swf";
   const std::string scriptPath = job.m_SwfPath + ".js";

@@ -12,10 +12,10 @@ namespace quillet {
 
 // The job state the window keeps and the driver reads and writes.
 struct JobState {
-  std::string m_PptPath;          // the deck; the driver takes it from txtPPT's text
-  std::string m_SwfPath;          // the movie, set by the driver
-  std::int32_t m_Percent = 0;     // progress shown by the display
-  std::int32_t m_SizeDivisor = 2; // k: 3 small, 2 medium, 1 big
+  std::string m_PptPath;           // the deck; the driver takes it from txtPPT's text
+  std::string m_SwfPath;           // the movie, set by the driver
+  std::int32_t m_Percent = 0;      // progress shown by the display
+  std::int32_t m_SizeDivisor = 2;  // k: 3 small, 2 medium, 1 big
 };
 
 // What a conversion tells whoever shows it. Calls come from the thread that
@@ -69,10 +69,9 @@ struct ConversionOutcome {
 // with a one-line message a user can act on; throws ConversionCancelled when
 // `cancel` was set. Either way no partial output is left and earlier outputs
 // of the same name are untouched.
-ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText,
-                                      const std::string& outputFolder,
-                                      const ConversionSetup& setup,
-                                      ConversionObserver& observer, const CancelFlag& cancel);
+ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText, const std::string& outputFolder,
+                                      const ConversionSetup& setup, ConversionObserver& observer,
+                                      const CancelFlag& cancel);
 
 class ConversionCancelled : public std::exception {
  public:

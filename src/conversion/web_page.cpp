@@ -38,8 +38,8 @@ bool IsNameCharacter(char c) {
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 NameContext AttributeContext(const std::string& tag, const std::string& attribute) {
-  static constexpr std::array<std::string_view, 6> kUrlAttributes = {"src", "href", "data", "action", "poster",
-                                                                     "codebase"};
+  static constexpr std::array<std::string_view, 6> kUrlAttributes = {"src",    "href",   "data",
+                                                                     "action", "poster", "codebase"};
   for (std::string_view url : kUrlAttributes) {
     if (attribute == url) return NameContext::kUrl;
   }
@@ -50,12 +50,9 @@ NameContext AttributeContext(const std::string& tag, const std::string& attribut
 
 std::string Escape(std::string_view text, NameContext context) {
   switch (context) {
-    case NameContext::kHtml:
-      return EscapeHtml(text);
-    case NameContext::kUrl:
-      return EscapeUrlComponent(text);
-    case NameContext::kScript:
-      return EscapeScriptString(text);
+    case NameContext::kHtml: return EscapeHtml(text);
+    case NameContext::kUrl: return EscapeUrlComponent(text);
+    case NameContext::kScript: return EscapeScriptString(text);
   }
   return {};
 }

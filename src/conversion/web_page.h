@@ -14,9 +14,9 @@ namespace quillet {
 extern const std::string_view kDefaultPageTemplate;
 
 // The three escapings the movie's name gets on its way into the page.
-std::string EscapeHtml(std::string_view text);         // text and attribute values
-std::string EscapeUrlComponent(std::string_view text); // a relative URL of one path segment
-std::string EscapeScriptString(std::string_view text); // inside a JavaScript string literal
+std::string EscapeHtml(std::string_view text);          // text and attribute values
+std::string EscapeUrlComponent(std::string_view text);  // a relative URL of one path segment
+std::string EscapeScriptString(std::string_view text);  // inside a JavaScript string literal
 
 // Fills the template. First every "[[filename]]" is replaced by
 // `movieFileName`, escaped for where the placeholder stands: percent-encoded

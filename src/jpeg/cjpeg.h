@@ -29,14 +29,14 @@ class cJpeg {
   // Sampling factors 1..4 per component; H2, V2, H3, V3 all 0 makes a grey
   // picture of one component. Raises error 1 "Invalid Sampling Value" and
   // changes nothing when a factor is out of range.
-  void SetSamplingFrequencies(std::int32_t H1, std::int32_t V1, std::int32_t H2, std::int32_t V2,
-                              std::int32_t H3, std::int32_t V3);
+  void SetSamplingFrequencies(std::int32_t H1, std::int32_t V1, std::int32_t H2, std::int32_t V2, std::int32_t H3,
+                              std::int32_t V3);
 
   // Captures the lWidth x lHeight rectangle at (lSrcLeft, lSrcTop) of the
   // surface (pixels outside it read as black). Returns 0 when done and 1
   // when nothing was captured (a zero or negative size).
-  std::int32_t SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight,
-                         std::int32_t lSrcLeft, std::int32_t lSrcTop);
+  std::int32_t SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
+                         std::int32_t lSrcTop);
 
   // At most 65533 bytes, else error 1 "Illegal Comment Length".
   void Comment(const std::string& Value);
@@ -65,8 +65,8 @@ class cJpeg {
   };
 
   struct QuantTable {
-    std::array<std::int16_t, kBlockSize> Qk{};       // zigzag order, as written in DQT
-    std::array<float, kBlockSize> Divisor{};         // zigzag order
+    std::array<std::int16_t, kBlockSize> Qk{};  // zigzag order, as written in DQT
+    std::array<float, kBlockSize> Divisor{};    // zigzag order
   };
 
   struct HuffmanTable {

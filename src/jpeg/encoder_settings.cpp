@@ -106,8 +106,7 @@ void cJpeg::Quality(std::int32_t vData) {
   m_Quality = vData;
 
   // The scale factor of the example tables, in percent.
-  const std::int32_t scale =
-      vData >= 50 ? 200 - 2 * vData : static_cast<std::int32_t>(std::nearbyint(5000.0 / vData));
+  const std::int32_t scale = vData >= 50 ? 200 - 2 * vData : static_cast<std::int32_t>(std::nearbyint(5000.0 / vData));
 
   auto scaled = [scale](std::int16_t base) {
     const std::int32_t numerator = base * scale + 50;
@@ -140,8 +139,8 @@ void cJpeg::PrepareQuantTable(std::int32_t k) {
     }
 }
 
-void cJpeg::SetSamplingFrequencies(std::int32_t H1, std::int32_t V1, std::int32_t H2, std::int32_t V2,
-                                   std::int32_t H3, std::int32_t V3) {
+void cJpeg::SetSamplingFrequencies(std::int32_t H1, std::int32_t V1, std::int32_t H2, std::int32_t V2, std::int32_t H3,
+                                   std::int32_t V3) {
   CheckFactor(H1);
   CheckFactor(V1);
   const bool grey = H2 == 0 && V2 == 0 && H3 == 0 && V3 == 0;

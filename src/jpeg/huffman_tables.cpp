@@ -272,7 +272,8 @@ std::int32_t cJpeg::BuildTables(const std::vector<ScanEntry>& entries, std::int3
       DeriveHuffmanCodes(table, kLargestDCSymbol);
       for (std::int32_t c = 0; c <= 15; ++c)
         if (copy[static_cast<std::size_t>(c)] != 0)
-          estimate.Add(copy[static_cast<std::size_t>(c)] * (CodeLength(table.CodeMask[static_cast<std::size_t>(c)]) + c));
+          estimate.Add(copy[static_cast<std::size_t>(c)] *
+                       (CodeLength(table.CodeMask[static_cast<std::size_t>(c)]) + c));
     }
 
     if (acUsed[static_cast<std::size_t>(k)]) {

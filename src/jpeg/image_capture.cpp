@@ -27,14 +27,14 @@ struct ColourRow {
 };
 
 constexpr ColourRow kColourRows[3] = {
-    {0.299f, 0.587f, 0.114f, -128.0f},       // Y, level-shifted
-    {-0.16874f, -0.33126f, 0.5f, 0.0f},      // Cb, centred on zero
-    {0.5f, -0.41869f, -0.08131f, 0.0f},      // Cr, centred on zero
+    {0.299f, 0.587f, 0.114f, -128.0f},   // Y, level-shifted
+    {-0.16874f, -0.33126f, 0.5f, 0.0f},  // Cb, centred on zero
+    {0.5f, -0.41869f, -0.08131f, 0.0f},  // Cr, centred on zero
 };
 
 struct PlaneSize {
-  std::int32_t width = 0;   // Wc
-  std::int32_t height = 0;  // Hc
+  std::int32_t width = 0;         // Wc
+  std::int32_t height = 0;        // Hc
   std::int32_t paddedWidth = 0;   // Pw
   std::int32_t paddedHeight = 0;  // Ph
   friend bool operator==(const PlaneSize&, const PlaneSize&) = default;
@@ -44,8 +44,8 @@ std::int32_t RoundUpToBlock(std::int32_t length) { return (length + 7) / 8 * 8; 
 
 }  // namespace
 
-std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight,
-                              std::int32_t lSrcLeft, std::int32_t lSrcTop) {
+std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
+                              std::int32_t lSrcTop) {
   if (lWidth <= 0 || lHeight <= 0) return 1;
   // The plane must be addressable with 32-bit positions, and the rectangle
   // must lie in the coordinate range.
@@ -118,7 +118,8 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
     m_Comp[i].C = static_cast<std::int32_t>(i) + 1;
     m_Comp[i].Data = std::move(planesData[i]);
   }
-  for (int k = 0; k < kTableCount; ++k) m_CapturedQk[static_cast<std::size_t>(k)] = m_QTable[static_cast<std::size_t>(k)].Qk;
+  for (int k = 0; k < kTableCount; ++k)
+    m_CapturedQk[static_cast<std::size_t>(k)] = m_QTable[static_cast<std::size_t>(k)].Qk;
   return 0;
 }
 

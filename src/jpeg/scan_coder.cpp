@@ -37,7 +37,8 @@ std::vector<cJpeg::ScanGroup> cJpeg::GroupScans(const std::vector<ComponentRecor
   std::int32_t sum = 0;
   std::int32_t i = first;
   while (groupStart <= last) {
-    const ComponentRecord& component = components.at(static_cast<std::size_t>(entries.at(static_cast<std::size_t>(i)).compIdx));
+    const ComponentRecord& component =
+        components.at(static_cast<std::size_t>(entries.at(static_cast<std::size_t>(i)).compIdx));
     sum += component.H * component.V;
     std::int32_t next = i + 1;
     bool closed = false;

@@ -182,8 +182,7 @@ ChildOutcome RunChildProcess(const std::vector<std::string>& arguments, const Ch
     // WNOWAIT leaves the leader a zombie, so its group id cannot be reused
     // before the helpers it left behind are ended below.
     siginfo_t info{};
-    if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-        info.si_pid == child) {
+    if (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == child) {
       exited = true;
       break;
     }

@@ -64,7 +64,8 @@ void PendingFile::Commit() {
   // has the usual ones already.
   std::error_code error;
   const std::filesystem::file_status old = std::filesystem::status(target_, error);
-  if (!error && std::filesystem::is_regular_file(old)) std::filesystem::permissions(temporary_, old.permissions(), error);
+  if (!error && std::filesystem::is_regular_file(old))
+    std::filesystem::permissions(temporary_, old.permissions(), error);
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) throw FileWriteError(target_, ErrorText(errno));
   committed_ = true;
 }

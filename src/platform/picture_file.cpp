@@ -41,8 +41,7 @@ constexpr long long kMaxPixels = 1LL << 26;  // 64 Mpixels, about 200 MB of RGB
 void CheckSize(const std::filesystem::path& path, long long width, long long height) {
   if (width <= 0 || height <= 0) Fail(path, "the picture has no pixels");
   if (width > kMaxSide || height > kMaxSide || width * height > kMaxPixels)
-    Fail(path, "the picture is too large (" + std::to_string(width) + " x " +
-                   std::to_string(height) + " pixels)");
+    Fail(path, "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
@@ -101,7 +100,9 @@ class NetpbmHeader {
   void Skip(std::size_t count) { pos_ += count; }
 
  private:
-  static bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+  static bool IsSpace(std::uint8_t c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  }
 
   void SkipSpaceAndComments() {
     while (pos_ < bytes_.size()) {
@@ -120,8 +121,7 @@ class NetpbmHeader {
   std::size_t pos_ = 0;
 };
 
-Surface DecodeNetpbm(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& path,
-                     int channels) {
+Surface DecodeNetpbm(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& path, int channels) {
   NetpbmHeader header(bytes, path);
   header.Skip(2);
   const long long width = header.Number();
@@ -192,8 +192,8 @@ Surface DecodeJpeg(const std::vector<std::uint8_t>& bytes, const std::filesystem
   if (width <= 0 || height <= 0) Fail(path, "not a readable JPEG file (the header is truncated)");
   CheckSize(path, width, height);
   Surface picture(width, height);
-  if (tjDecompress2(handle.get(), data, size, picture.Bytes().data(), width, static_cast<int>(picture.Stride()),
-                    height, TJPF_RGB, TJFLAG_ACCURATEDCT) != 0)
+  if (tjDecompress2(handle.get(), data, size, picture.Bytes().data(), width, static_cast<int>(picture.Stride()), height,
+                    TJPF_RGB, TJFLAG_ACCURATEDCT) != 0)
     Fail(path, std::string("the JPEG data cannot be decoded (") + tjGetErrorStr2(handle.get()) + ")");
   return picture;
 }
@@ -204,16 +204,11 @@ Surface LoadPicture(const std::filesystem::path& path) {
   const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
   if (bytes.empty()) Fail(path, "the file is empty");
   switch (Recognise(bytes)) {
-    case Format::kPpm:
-      return DecodeNetpbm(bytes, path, 3);
-    case Format::kPgm:
-      return DecodeNetpbm(bytes, path, 1);
-    case Format::kPng:
-      return DecodePng(bytes, path);
-    case Format::kJpeg:
-      return DecodeJpeg(bytes, path);
-    case Format::kUnknown:
-      break;
+    case Format::kPpm: return DecodeNetpbm(bytes, path, 3);
+    case Format::kPgm: return DecodeNetpbm(bytes, path, 1);
+    case Format::kPng: return DecodePng(bytes, path);
+    case Format::kJpeg: return DecodeJpeg(bytes, path);
+    case Format::kUnknown: break;
   }
   Fail(path, "unsupported format (PPM, PGM, PNG or JPEG expected)");
 }
@@ -228,8 +223,7 @@ void WriteJpeg(const Surface& picture, const std::filesystem::path& path, int qu
   unsigned long size = 0;
   auto* pixels = const_cast<unsigned char*>(picture.Bytes().data());
   const int status = tjCompress2(handle.get(), pixels, picture.Width(), static_cast<int>(picture.Stride()),
-                                 picture.Height(), TJPF_RGB, &jpeg, &size, TJSAMP_444, quality,
-                                 TJFLAG_ACCURATEDCT);
+                                 picture.Height(), TJPF_RGB, &jpeg, &size, TJSAMP_444, quality, TJFLAG_ACCURATEDCT);
   const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
   if (status != 0) FailWrite(path, tjGetErrorStr2(handle.get()));
 

@@ -21,9 +21,7 @@ namespace {
 constexpr int kMostWorkFolders = 64;
 constexpr const char* kLockFileName = ".lock";
 
-bool CanWriteFolder(const std::filesystem::path& folder) {
-  return ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
+bool CanWriteFolder(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
 // Creates `folder` (and its parents); true when it is then a writable folder.
 bool MakeWritableFolder(const std::filesystem::path& folder) {
@@ -80,8 +78,8 @@ WorkFolder WorkFolder::Acquire(const std::filesystem::path& root) {
     const int lock = TryLock(folder);
     if (lock >= 0) return WorkFolder(folder, lock);
   }
-  throw Error(kGeneral, "too many conversions are running at once (every work folder under " + root.string() +
-                            " is in use)");
+  throw Error(kGeneral,
+              "too many conversions are running at once (every work folder under " + root.string() + " is in use)");
 }
 
 WorkFolder::WorkFolder(WorkFolder&& other) noexcept : path_(std::move(other.path_)), lock_(other.lock_) {

@@ -110,9 +110,8 @@ std::string LastLines(const std::string& output) {
 // LibreOffice prints the deck as a PDF; returns the PDF's path.
 std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::filesystem::path& scratch,
                                  const SlideExportSettings& settings) {
-  const std::filesystem::path libreOffice = settings.libreOfficeProgram.empty()
-                                                ? FindLibreOffice()
-                                                : FindProgram(settings.libreOfficeProgram.string());
+  const std::filesystem::path libreOffice =
+      settings.libreOfficeProgram.empty() ? FindLibreOffice() : FindProgram(settings.libreOfficeProgram.string());
   if (libreOffice.empty()) {
     throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice is not installed (install the package " +
                               kLibreOfficePackage + ")");
@@ -125,11 +124,12 @@ std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::f
   if (error) throw Error(kGeneral, "cannot read " + deck.string() + ": " + error.message());
   const std::filesystem::path pdfFolder = scratch / "pdf";
   const std::vector<std::string> arguments = {
-      libreOffice.string(),
-      "-env:UserInstallation=" + FileUrl(scratch / "profile"),
-      "--headless", "--invisible", "--nologo", "--norestore", "--nodefault", "--nolockcheck",
-      "--convert-to", "pdf:impress_pdf_Export",
-      "--outdir", pdfFolder.string(),
+      libreOffice.string(), "-env:UserInstallation=" + FileUrl(scratch / "profile"),
+      "--headless",         "--invisible",
+      "--nologo",           "--norestore",
+      "--nodefault",        "--nolockcheck",
+      "--convert-to",       "pdf:impress_pdf_Export",
+      "--outdir",           pdfFolder.string(),
       input.string(),
   };
   ChildSettings childSettings;
@@ -137,19 +137,17 @@ std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::f
   childSettings.isCancelled = settings.isCancelled;
   const ChildOutcome outcome = RunChildProcess(arguments, childSettings);
   switch (outcome.end) {
-    case ChildEnd::kCancelled:
-      throw SlideExportCancelled();
+    case ChildEnd::kCancelled: throw SlideExportCancelled();
     case ChildEnd::kTimedOut:
       throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice did not finish within " +
                                 std::to_string(settings.timeLimit.count() / 1000) + " seconds");
     case ChildEnd::kKilled:
-    case ChildEnd::kExited:
-      break;
+    case ChildEnd::kExited: break;
   }
   const std::filesystem::path pdf = pdfFolder / "deck.pdf";
   if (!std::filesystem::is_regular_file(pdf, error) || std::filesystem::file_size(pdf, error) == 0) {
-    throw Error(kGeneral, deck.string() + " is not a presentation LibreOffice can open (" + LastLines(outcome.output) +
-                              ")");
+    throw Error(kGeneral,
+                deck.string() + " is not a presentation LibreOffice can open (" + LastLines(outcome.output) + ")");
   }
   return pdf;
 }
@@ -160,7 +158,8 @@ Surface ToSurface(const poppler::image& image) {
   Surface surface(width, height);
   const char* bytes = image.const_data();
   for (int y = 0; y < height; ++y) {
-    const auto* row = reinterpret_cast<const unsigned char*>(bytes + static_cast<std::size_t>(y) * image.bytes_per_row());
+    const auto* row =
+        reinterpret_cast<const unsigned char*>(bytes + static_cast<std::size_t>(y) * image.bytes_per_row());
     std::uint8_t* out = surface.Row(y);
     for (int x = 0; x < width; ++x) {
       switch (image.format()) {
@@ -179,9 +178,7 @@ Surface ToSurface(const poppler::image& image) {
           out[3 * x + 1] = row[3 * x + 1];
           out[3 * x + 2] = row[3 * x];
           break;
-        case poppler::image::format_gray8:
-          out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = row[x];
-          break;
+        case poppler::image::format_gray8: out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = row[x]; break;
         case poppler::image::format_mono:
         case poppler::image::format_invalid:
           throw Error(kGeneral, "poppler rendered a slide in an unexpected pixel format");
@@ -232,8 +229,8 @@ int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& d
 }  // namespace
 
 bool IsDeckExtension(const std::filesystem::path& deck) {
-  static const char* const kExtensions[] = {".ppt", ".pptx", ".pptm", ".pps", ".ppsx", ".ppsm", ".pot",
-                                            ".potx", ".potm", ".odp", ".fodp", ".otp", ".pdf"};
+  static const char* const kExtensions[] = {".ppt",  ".pptx", ".pptm", ".pps",  ".ppsx", ".ppsm", ".pot",
+                                            ".potx", ".potm", ".odp",  ".fodp", ".otp",  ".pdf"};
   const std::string extension = LowerExtension(deck);
   return std::any_of(std::begin(kExtensions), std::end(kExtensions),
                      [&](const char* known) { return extension == known; });
@@ -242,7 +239,8 @@ bool IsDeckExtension(const std::filesystem::path& deck) {
 int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& folder,
                  const SlideExportSettings& settings) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(deck, error)) throw Error(kGeneral, "cannot find the presentation " + deck.string());
+  if (!std::filesystem::is_regular_file(deck, error))
+    throw Error(kGeneral, "cannot find the presentation " + deck.string());
   if (std::filesystem::file_size(deck, error) == 0) throw Error(kGeneral, deck.string() + " is empty");
   if (IsPdf(deck)) return RenderPages(deck, deck, folder, settings);
   ScratchFolder scratch(folder);

@@ -18,7 +18,7 @@ namespace quillet {
 
 struct SlideExportSettings {
   std::chrono::milliseconds timeLimit{std::chrono::minutes(10)};  // for LibreOffice
-  std::function<bool()> isCancelled;                               // may be empty
+  std::function<bool()> isCancelled;                              // may be empty
   int dotsPerInch = 72;
   int jpegQuality = 100;
   // LibreOffice's program; empty means soffice (or libreoffice) along $PATH,

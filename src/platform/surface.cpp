@@ -10,7 +10,8 @@
 namespace quillet {
 
 Surface::Surface(int width, int height, Rgb fill)
-    : width_(std::max(width, 0)), height_(std::max(height, 0)),
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
       pixels_(static_cast<std::size_t>(width_) * height_ * 3) {
   if (fill == Rgb{}) return;
   for (std::size_t i = 0; i < pixels_.size(); i += 3) {
@@ -63,8 +64,7 @@ std::vector<Span> Spans(int sourceLength, int destLength) {
 
 }  // namespace
 
-Surface BoxFilter(const Surface& source, int left, int top, int width, int height,
-                  int destWidth, int destHeight) {
+Surface BoxFilter(const Surface& source, int left, int top, int width, int height, int destWidth, int destHeight) {
   if (width <= 0 || height <= 0 || destWidth <= 0 || destHeight <= 0) return {};
 
   Surface dest(destWidth, destHeight);
@@ -104,11 +104,9 @@ Surface BoxFilter(const Surface& source, int left, int top, int width, int heigh
       for (int c = 0; c < 3; ++c) {
         std::int64_t sum = 0;
         for (std::size_t k = 0; k < span.weights.size(); ++k)
-          sum += span.weights[k] *
-                 partial[((static_cast<std::size_t>(span.first) + k) * destWidth + x) * 3 + c];
+          sum += span.weights[k] * partial[((static_cast<std::size_t>(span.first) + k) * destWidth + x) * 3 + c];
         // Round half up: floor((2*sum + D) / (2*D)).
-        out[static_cast<std::size_t>(x) * 3 + c] =
-            static_cast<std::uint8_t>((2 * sum + area) / (2 * area));
+        out[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((2 * sum + area) / (2 * area));
       }
     }
   }

@@ -48,8 +48,7 @@ class Surface {
 // area-weighted mean of the source pixels it covers, per channel, rounded
 // half up, in exact integer arithmetic; equal sizes are a plain copy. Pixels
 // of the rectangle outside the source read as black.
-Surface BoxFilter(const Surface& source, int left, int top, int width, int height,
-                  int destWidth, int destHeight);
+Surface BoxFilter(const Surface& source, int left, int top, int width, int height, int destWidth, int destHeight);
 
 inline Surface BoxFilter(const Surface& source, int destWidth, int destHeight) {
   return BoxFilter(source, 0, 0, source.Width(), source.Height(), destWidth, destHeight);

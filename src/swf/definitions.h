@@ -24,8 +24,8 @@ struct PolygonDefinition {
 
 struct TextDefinition {
   FontFaceLocation face;
-  std::u32string text;  // every code point within U+0000..U+FFFF
-  Point position;       // the top of the tallest glyph of the text at y
+  std::u32string text;     // every code point within U+0000..U+FFFF
+  Point position;          // the top of the tallest glyph of the text at y
   std::uint16_t size = 0;  // the EM square's height in twips
   Rgba color;
 };

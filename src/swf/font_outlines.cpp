@@ -122,7 +122,8 @@ std::string CodePointName(char32_t code) {
 }
 
 std::int32_t ClampToField(double value, std::int32_t low, std::int32_t high) {
-  return static_cast<std::int32_t>(std::clamp(std::nearbyint(value), static_cast<double>(low), static_cast<double>(high)));
+  return static_cast<std::int32_t>(
+      std::clamp(std::nearbyint(value), static_cast<double>(low), static_cast<double>(high)));
 }
 
 }  // namespace
@@ -140,8 +141,8 @@ FontFaceLocation FindFontFace(const std::string& name) {
   if (!match || result != FcResultMatch)
     throw quillet::Error(quillet::kGeneral, "no font face was found for \"" + name + "\"");
   if (!IsGenericFamily(name) && !MatchesRequestedFamily(request.get(), match.get()))
-    throw quillet::Error(quillet::kGeneral, "no font face was found for \"" + name +
-                                                "\" (install the font or a metric-compatible one)");
+    throw quillet::Error(quillet::kGeneral,
+                         "no font face was found for \"" + name + "\" (install the font or a metric-compatible one)");
   FcChar8* file = nullptr;
   int index = 0;
   if (FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch)
@@ -164,7 +165,8 @@ FontOutlines::FontOutlines(const FontFaceLocation& location, std::int32_t emSqua
   if (const FT_Error error = FT_Init_FreeType(&face_->library))
     throw quillet::Error(quillet::kGeneral, "FreeType could not be initialised: " + FreeTypeMessage(error));
   if (const FT_Error error = FT_New_Face(face_->library, location.file.c_str(), location.index, &face_->face))
-    throw quillet::Error(quillet::kGeneral, "cannot open the font \"" + location.file + "\": " + FreeTypeMessage(error));
+    throw quillet::Error(quillet::kGeneral,
+                         "cannot open the font \"" + location.file + "\": " + FreeTypeMessage(error));
   if (!FT_IS_SCALABLE(face_->face) || face_->face->units_per_EM == 0)
     throw quillet::Error(quillet::kGeneral, "the font \"" + location.file + "\" has no outlines");
 }
@@ -175,7 +177,8 @@ FontGlyph FontOutlines::Glyph(char32_t code) const {
   FT_Face face = face_->face;
   const FT_UInt index = FT_Get_Char_Index(face, code);
   if (const FT_Error error = FT_Load_Glyph(face, index, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP))
-    throw quillet::Error(quillet::kGeneral, "cannot load the glyph for " + CodePointName(code) + ": " + FreeTypeMessage(error));
+    throw quillet::Error(quillet::kGeneral,
+                         "cannot load the glyph for " + CodePointName(code) + ": " + FreeTypeMessage(error));
   if (face->glyph->format != FT_GLYPH_FORMAT_OUTLINE)
     throw quillet::Error(quillet::kGeneral, "the glyph for " + CodePointName(code) + " has no outline");
   const double scale = static_cast<double>(emSquare_) / face->units_per_EM;
@@ -196,7 +199,8 @@ FontGlyph FontOutlines::Glyph(char32_t code) const {
   functions.conic_to = ConicToCallback;
   functions.cubic_to = CubicToCallback;
   if (const FT_Error error = FT_Outline_Decompose(outline, &functions, &walk))
-    throw quillet::Error(quillet::kGeneral, "cannot read the outline for " + CodePointName(code) + ": " + FreeTypeMessage(error));
+    throw quillet::Error(quillet::kGeneral,
+                         "cannot read the outline for " + CodePointName(code) + ": " + FreeTypeMessage(error));
   builder.CloseContour();
 
   FontGlyph glyph;

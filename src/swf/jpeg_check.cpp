@@ -74,7 +74,8 @@ JpegPicture CheckBaselineJpeg(std::vector<std::uint8_t> bytes, const std::string
     if (length < 2 || at + length > bytes.size()) Fail(name, "a marker segment runs past the end of the file");
     if (IsFrameHeader(marker)) {
       if (marker == kSof2) Fail(name, "it is progressive (SOF2); only baseline pictures can be embedded");
-      if (marker != kSof0 && marker != kSof1) Fail(name, "its coding process (SOF" + std::to_string(marker - kSof0) + ") is not baseline");
+      if (marker != kSof0 && marker != kSof1)
+        Fail(name, "its coding process (SOF" + std::to_string(marker - kSof0) + ") is not baseline");
       if (haveFrame) Fail(name, "it has two frame headers");
       if (length < 8) Fail(name, "its frame header is too short");
       if (bytes[at + 2] != kBaselinePrecision) Fail(name, "its samples are not 8-bit");
@@ -82,7 +83,8 @@ JpegPicture CheckBaselineJpeg(std::vector<std::uint8_t> bytes, const std::string
       picture.width = ReadBigEndian16(bytes, at + 5);
       const std::uint8_t components = bytes[at + 7];
       if (picture.width == 0 || picture.height == 0) Fail(name, "its frame header gives no size");
-      if (components != 1 && components != 3) Fail(name, "it has " + std::to_string(components) + " colour components (1 or 3 are supported)");
+      if (components != 1 && components != 3)
+        Fail(name, "it has " + std::to_string(components) + " colour components (1 or 3 are supported)");
       haveFrame = true;
     }
     at += length;

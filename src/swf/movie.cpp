@@ -53,7 +53,8 @@ ColorTransform AddTransform(std::int16_t red, std::int16_t green, std::int16_t b
     return static_cast<std::int16_t>(std::clamp<std::int16_t>(value, -kLargestColorComponent, kLargestColorComponent));
   };
   ColorTransform transform;
-  if (red != 0 || green != 0 || blue != 0 || alpha != 0) transform.add = std::array<std::int16_t, 4>{clamp(red), clamp(green), clamp(blue), clamp(alpha)};
+  if (red != 0 || green != 0 || blue != 0 || alpha != 0)
+    transform.add = std::array<std::int16_t, 4>{clamp(red), clamp(green), clamp(blue), clamp(alpha)};
   return transform;
 }
 
@@ -61,7 +62,9 @@ ColorTransform AddTransform(std::int16_t red, std::int16_t green, std::int16_t b
 std::u32string DecodeText(const std::string& text) {
   std::u32string decoded;
   std::size_t at = 0;
-  const auto fail = [&text](const std::string& reason) { Fail("MakeTextSimple", "the text \"" + text + "\" " + reason); };
+  const auto fail = [&text](const std::string& reason) {
+    Fail("MakeTextSimple", "the text \"" + text + "\" " + reason);
+  };
   while (at < text.size()) {
     const auto lead = static_cast<unsigned char>(text[at]);
     int length = 0;
@@ -124,7 +127,8 @@ void Action::MakeActionGotoFrame(std::int32_t frame) {
 }
 
 ActionRecord Action::Record(const char* caller) const {
-  if (!action_) Fail(caller, "the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)");
+  if (!action_)
+    Fail(caller, "the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)");
   return *action_;
 }
 
@@ -173,7 +177,8 @@ void Object::MakeButtonSimple(Object& shape, std::int16_t r1, std::int16_t g1, s
   } else if (std::holds_alternative<ButtonDefinition>(shape.definition_)) {
     Fail("MakeButtonSimple", "a button cannot show another button");
   } else {
-    Fail("MakeButtonSimple", "the shape object has nothing made (call MakePolygon, MakeTextSimple or MakePicture on it first)");
+    Fail("MakeButtonSimple",
+         "the shape object has nothing made (call MakePolygon, MakeTextSimple or MakePicture on it first)");
   }
   button.over = AddTransform(r1, g1, b1, a1);
   button.down = AddTransform(r2, g2, b2, a2);
@@ -196,8 +201,8 @@ void Object::MakeTextSimple(const std::string& font, const std::string& text, fl
   definition_ = std::move(definition);
 }
 
-void Object::MakePicture(std::int16_t x, std::int16_t y, float width, float height, float pixelWidth,
-                         float pixelHeight, const std::string& path) {
+void Object::MakePicture(std::int16_t x, std::int16_t y, float width, float height, float pixelWidth, float pixelHeight,
+                         const std::string& path) {
   PictureDefinition picture;
   picture.origin = {x, y};
   picture.width = ToTwips("MakePicture", "the width", width);
@@ -205,7 +210,8 @@ void Object::MakePicture(std::int16_t x, std::int16_t y, float width, float heig
   if (picture.width <= 0 || picture.height <= 0)
     Fail("MakePicture", "the picture size " + Number(width) + " x " + Number(height) + " twips is not positive");
   if (!std::isfinite(pixelWidth) || !std::isfinite(pixelHeight) || pixelWidth < 1 || pixelHeight < 1)
-    Fail("MakePicture", "the pixel size " + Number(pixelWidth) + " x " + Number(pixelHeight) + " is not at least 1 x 1");
+    Fail("MakePicture",
+         "the pixel size " + Number(pixelWidth) + " x " + Number(pixelHeight) + " is not at least 1 x 1");
   const double scaleX = std::nearbyint(static_cast<double>(picture.width) / pixelWidth * Matrix::kOne);
   const double scaleY = std::nearbyint(static_cast<double>(picture.height) / pixelHeight * Matrix::kOne);
   if (scaleX > kLargestCoordinate || scaleY > kLargestCoordinate || scaleX < 1 || scaleY < 1)
@@ -247,7 +253,8 @@ void Movie::SetFrameBkColor(std::int16_t r, std::int16_t g, std::int16_t b) {
 }
 
 void Movie::SetFrameRate(std::int16_t rate) {
-  if (rate < 1 || rate > 255) Fail("SetFrameRate", "the rate " + std::to_string(rate) + " is outside 1 to 255 frames per second");
+  if (rate < 1 || rate > 255)
+    Fail("SetFrameRate", "the rate " + std::to_string(rate) + " is outside 1 to 255 frames per second");
   settings_.frameRate = static_cast<std::uint16_t>(rate << 8);
 }
 
@@ -259,23 +266,25 @@ void Movie::GotoFrame(std::int16_t frame) {
 
 void Movie::AddAction(Action& action) {
   frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<ActionOperation>,
-                                                             action.Record("AddAction"));
+                                                                action.Record("AddAction"));
 }
 
 void Movie::AddObject(Object& object) {
   if (!HasDefinition(object.Definition()))
-    Fail("AddObject", "the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple first)");
+    Fail("AddObject",
+         "the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple first)");
   if (lastDepth_ >= kLargestDepth) Fail("AddObject", "the movie has used all 65535 depths");
   const auto depth = static_cast<std::uint16_t>(++lastDepth_);
   frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<PlaceOperation>, object.Definition(),
-                                                             depth);
+                                                                depth);
   placements_.push_back({object.Identity(), depth, currentFrame_});
 }
 
 void Movie::RemoveObject(Object& object) {
   for (auto placement = placements_.rbegin(); placement != placements_.rend(); ++placement) {
     if (placement->object != object.Identity() || placement->frame > currentFrame_) continue;
-    frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<RemoveOperation>, placement->depth);
+    frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<RemoveOperation>,
+                                                                  placement->depth);
     placements_.erase(std::next(placement).base());
     return;
   }

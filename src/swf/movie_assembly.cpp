@@ -191,7 +191,8 @@ Character Assembler::DefineText(const TextDefinition& text) {
     hasInk = true;
   }
   const double baseline = std::nearbyint(-static_cast<double>(inkTop) * scale);
-  if (baseline > 32767) throw quillet::Error(quillet::kGeneral, "the text size " + std::to_string(text.size) + " is too large");
+  if (baseline > 32767)
+    throw quillet::Error(quillet::kGeneral, "the text size " + std::to_string(text.size) + " is too large");
 
   DefineTextTag tag;
   tag.version = text.color.alpha == 255 ? TextVersion::kDefineText : TextVersion::kDefineText2;

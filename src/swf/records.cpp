@@ -76,8 +76,8 @@ void WriteStraightEdge(BitWriter& writer, const StraightEdge& edge) {
 }
 
 void WriteCurvedEdge(BitWriter& writer, const CurvedEdge& edge) {
-  const int bits = std::max(kEdgeBitsMinimum, SignedBitsOf({edge.controlDeltaX, edge.controlDeltaY,
-                                                            edge.anchorDeltaX, edge.anchorDeltaY}));
+  const int bits = std::max(
+      kEdgeBitsMinimum, SignedBitsOf({edge.controlDeltaX, edge.controlDeltaY, edge.anchorDeltaX, edge.anchorDeltaY}));
   RequireBits(bits, kEdgeBitsLimit, "curved edge");
   writer.WriteUnsignedBits(1, 1);  // TypeFlag: edge
   writer.WriteUnsignedBits(0, 1);  // StraightFlag
@@ -183,9 +183,7 @@ void WriteShapeWithStyle(BitWriter& writer, const ShapeWithStyle& shape, ColorFo
   for (const FillStyle& fill : shape.fillStyles) {
     writer.WriteUI8(static_cast<std::uint8_t>(fill.type));
     switch (fill.type) {
-      case FillType::kSolid:
-        WriteColor(writer, fill.color, format);
-        break;
+      case FillType::kSolid: WriteColor(writer, fill.color, format); break;
       case FillType::kRepeatingBitmap:
       case FillType::kClippedBitmap:
       case FillType::kRepeatingBitmapUnsmoothed:

@@ -36,7 +36,7 @@ void Approximate(const double (&x)[4], const double (&y)[4], double tolerance, i
     return;
   }
   // de Casteljau at t = 1/2.
-  const auto half = [](const double (&v)[4], double (&left)[4], double (&right)[4]) {
+  const auto half = [](const double(&v)[4], double(&left)[4], double(&right)[4]) {
     const double a = (v[0] + v[1]) / 2, b = (v[1] + v[2]) / 2, c = (v[2] + v[3]) / 2;
     const double d = (a + b) / 2, e = (b + c) / 2, middle = (d + e) / 2;
     left[0] = v[0], left[1] = a, left[2] = d, left[3] = middle;

@@ -266,8 +266,8 @@ struct DefineFontTag {
 };
 
 struct GlyphEntry {
-  std::uint32_t index = 0;  // into the font's glyph table
-  std::int32_t advance = 0; // twips
+  std::uint32_t index = 0;   // into the font's glyph table
+  std::int32_t advance = 0;  // twips
 };
 
 struct TextRecord {
@@ -310,9 +310,9 @@ struct DoActionTag {
 struct ShowFrameTag {};
 struct EndTag {};
 
-using Tag = std::variant<FileAttributesTag, SetBackgroundColorTag, DefineBitsJpeg2Tag, DefineShapeTag,
-                         DefineButton2Tag, DefineFontTag, DefineTextTag, PlaceObject2Tag, RemoveObject2Tag,
-                         DoActionTag, ShowFrameTag, EndTag>;
+using Tag =
+    std::variant<FileAttributesTag, SetBackgroundColorTag, DefineBitsJpeg2Tag, DefineShapeTag, DefineButton2Tag,
+                 DefineFontTag, DefineTextTag, PlaceObject2Tag, RemoveObject2Tag, DoActionTag, ShowFrameTag, EndTag>;
 
 // An uncompressed (FWS) SWF file. The frame count is the number of
 // ShowFrame tags; the tag list should close with End.

@@ -44,8 +44,7 @@ void WriteActionRecords(BitWriter& writer, const std::vector<ActionRecord>& acti
       case ActionCode::kNextFrame:
       case ActionCode::kPreviousFrame:
       case ActionCode::kPlay:
-      case ActionCode::kStop:
-        break;
+      case ActionCode::kStop: break;
     }
   }
   writer.WriteUI8(0);  // ActionEndFlag
@@ -75,8 +74,7 @@ void WriteBody(BitWriter& writer, const DefineButton2Tag& tag) {
   BitWriter records;
   for (const ButtonRecord& record : tag.records) {
     constexpr std::uint8_t kAnyState = kButtonUp | kButtonOver | kButtonDown | kButtonHitTest;
-    if ((record.states & kAnyState) == 0)
-      throw quillet::Error(quillet::kGeneral, "a button record shows in no state");
+    if ((record.states & kAnyState) == 0) throw quillet::Error(quillet::kGeneral, "a button record shows in no state");
     records.WriteUI8(record.states);
     records.WriteUI16(record.characterId);
     records.WriteUI16(record.depth);
@@ -168,8 +166,8 @@ void WriteBody(BitWriter& writer, const DefineFontTag& tag) {
   writer.WriteSI16(static_cast<std::int16_t>(tag.leading));
   for (const FontGlyph& glyph : tag.glyphs) {
     if (glyph.advance < 0 || glyph.advance > std::numeric_limits<std::int16_t>::max())
-      throw quillet::Error(quillet::kGeneral, "a glyph advance of " + std::to_string(glyph.advance) +
-                                                  " does not fit its 16-bit field");
+      throw quillet::Error(quillet::kGeneral,
+                           "a glyph advance of " + std::to_string(glyph.advance) + " does not fit its 16-bit field");
     writer.WriteSI16(static_cast<std::int16_t>(glyph.advance));
   }
   for (const FontGlyph& glyph : tag.glyphs) WriteRect(writer, glyph.bounds);
@@ -201,7 +199,8 @@ void WriteBody(BitWriter& writer, const DefineTextTag& tag) {
   writer.WriteUI8(static_cast<std::uint8_t>(advanceBits));
   const ColorFormat format = tag.version == TextVersion::kDefineText2 ? ColorFormat::kRgba : ColorFormat::kRgb;
   for (const TextRecord& record : tag.records) {
-    if (record.glyphs.size() > 0xFF) throw quillet::Error(quillet::kGeneral, "a text record holds more than 255 glyphs");
+    if (record.glyphs.size() > 0xFF)
+      throw quillet::Error(quillet::kGeneral, "a text record holds more than 255 glyphs");
     std::uint8_t flags = kTextRecordType;
     if (record.fontId) flags |= kTextHasFont;
     if (record.color) flags |= kTextHasColor;

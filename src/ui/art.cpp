@@ -36,33 +36,28 @@ QPixmap RenderArt(const QString& resourcePath, QSize size, qreal devicePixelRati
 }
 
 QPixmap SkinArt(qreal devicePixelRatio) {
-  return RenderArt(QStringLiteral(":/quillet/art/skin.svg"), ToPixels(kSkinArea).size(),
-                   devicePixelRatio);
+  return RenderArt(QStringLiteral(":/quillet/art/skin.svg"), ToPixels(kSkinArea).size(), devicePixelRatio);
 }
 
 QPixmap HoverArt(const QRect& skinRectangle, qreal devicePixelRatio) {
-  const QImage layer = RenderImage(QStringLiteral(":/quillet/art/hover.svg"),
-                                   ToPixels(kSkinArea).size(), devicePixelRatio);
-  const QRect scaled(skinRectangle.topLeft() * devicePixelRatio,
-                     skinRectangle.size() * devicePixelRatio);
+  const QImage layer =
+      RenderImage(QStringLiteral(":/quillet/art/hover.svg"), ToPixels(kSkinArea).size(), devicePixelRatio);
+  const QRect scaled(skinRectangle.topLeft() * devicePixelRatio, skinRectangle.size() * devicePixelRatio);
   QImage cut = layer.copy(scaled);
   cut.setDevicePixelRatio(devicePixelRatio);
   return QPixmap::fromImage(cut);
 }
 
 QPixmap SizeDotArt(qreal devicePixelRatio) {
-  return RenderArt(QStringLiteral(":/quillet/art/size-dot.svg"), ToPixels(kSizeDotArea).size(),
-                   devicePixelRatio);
+  return RenderArt(QStringLiteral(":/quillet/art/size-dot.svg"), ToPixels(kSizeDotArea).size(), devicePixelRatio);
 }
 
 QPixmap ProgressFillArt(qreal devicePixelRatio) {
-  return RenderArt(QStringLiteral(":/quillet/art/progress-fill.svg"),
-                   ToPixels(kProgressArea).size(), devicePixelRatio);
+  return RenderArt(QStringLiteral(":/quillet/art/progress-fill.svg"), ToPixels(kProgressArea).size(), devicePixelRatio);
 }
 
 QPixmap AboutArt(qreal devicePixelRatio) {
-  return RenderArt(QStringLiteral(":/quillet/art/about.svg"), ToPixels(kAboutArea).size(),
-                   devicePixelRatio);
+  return RenderArt(QStringLiteral(":/quillet/art/about.svg"), ToPixels(kAboutArea).size(), devicePixelRatio);
 }
 
 QIcon WindowIconArt() {

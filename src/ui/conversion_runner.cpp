@@ -60,8 +60,8 @@ ConversionRunner::~ConversionRunner() {
   if (worker_.joinable()) worker_.join();
 }
 
-void ConversionRunner::Start(const JobState& job, const std::string& deckText,
-                             const std::string& outputFolder, const ConversionSetup& setup) {
+void ConversionRunner::Start(const JobState& job, const std::string& deckText, const std::string& outputFolder,
+                             const ConversionSetup& setup) {
   if (running_) return;
   if (worker_.joinable()) worker_.join();
   running_ = true;
@@ -92,8 +92,7 @@ void ConversionRunner::ReleaseCompletionBox() {
   released_.notify_all();
 }
 
-void ConversionRunner::Work(JobState job, std::string deckText, std::string outputFolder,
-                            ConversionSetup setup) {
+void ConversionRunner::Work(JobState job, std::string deckText, std::string outputFolder, ConversionSetup setup) {
   ConversionResult result;
   Observer observer(*this);
   try {

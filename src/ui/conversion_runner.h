@@ -24,8 +24,8 @@ namespace quillet::ui {
 // The driver's signature; the window runs quillet::ConvertPresentation,
 // tests run fakes that report like it.
 using ConversionFunction = std::function<ConversionOutcome(
-    JobState& job, const std::string& deckText, const std::string& outputFolder,
-    const ConversionSetup& setup, ConversionObserver& observer, const CancelFlag& cancel)>;
+    JobState& job, const std::string& deckText, const std::string& outputFolder, const ConversionSetup& setup,
+    ConversionObserver& observer, const CancelFlag& cancel)>;
 
 enum class ConversionEnding { Completed, Cancelled, Failed };
 

@@ -10,18 +10,11 @@
 
 namespace quillet::ui {
 
-void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& caption,
-                            MessageKind kind) {
+void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) {
   switch (kind) {
-    case MessageKind::Information:
-      QMessageBox::information(owner, caption, text);
-      return;
-    case MessageKind::Warning:
-      QMessageBox::warning(owner, caption, text);
-      return;
-    case MessageKind::Failure:
-      QMessageBox::critical(owner, caption, text);
-      return;
+    case MessageKind::Information: QMessageBox::information(owner, caption, text); return;
+    case MessageKind::Warning: QMessageBox::warning(owner, caption, text); return;
+    case MessageKind::Failure: QMessageBox::critical(owner, caption, text); return;
   }
 }
 
@@ -33,9 +26,7 @@ QString QtDialogs::ChooseFolder(QWidget* owner, const QString& title) {
   return QFileDialog::getExistingDirectory(owner, title);
 }
 
-bool QtDialogs::OpenPage(const QString& pagePath) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath));
-}
+bool QtDialogs::OpenPage(const QString& pagePath) { return QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath)); }
 
 QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title) {
   QString folder = QDir::fromNativeSeparators(dialogs.ChooseFolder(owner, title));

@@ -16,8 +16,7 @@ class Dialogs {
  public:
   virtual ~Dialogs() = default;
   // A modal box with one OK button; returns when the user has closed it.
-  virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
-                           MessageKind kind) = 0;
+  virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) = 0;
   // The Open-file dialog; the chosen path, or an empty string when cancelled.
   virtual QString ChooseOpenFile(QWidget* owner) = 0;
   // The folder picker titled `title`; the chosen folder as the picker gives
@@ -30,13 +29,11 @@ class Dialogs {
 
 // The Open dialog's filters: every format the slide exporter reads, then
 // the classic one.
-inline constexpr const char* kOpenFilters =
-    "Presentations (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf);;*.ppt";
+inline constexpr const char* kOpenFilters = "Presentations (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf);;*.ppt";
 
 class QtDialogs : public Dialogs {
  public:
-  void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
-                   MessageKind kind) override;
+  void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   bool OpenPage(const QString& pagePath) override;

@@ -27,8 +27,8 @@ namespace {
 bool PresentationExists(Dialogs& dialogs, QWidget* owner, const std::string& path) {
   const FileCheck check = CheckFile(path);
   if (check.errorNumber != 0) {
-    dialogs.ShowMessage(owner, QString::fromStdString(FileErrorMessage(check)),
-                        QStringLiteral("Error"), MessageKind::Failure);
+    dialogs.ShowMessage(owner, QString::fromStdString(FileErrorMessage(check)), QStringLiteral("Error"),
+                        MessageKind::Failure);
   }
   return check.exists;
 }
@@ -40,11 +40,9 @@ constexpr double kProgressCaptionPoints = 8.25;
 
 // picSkin's children, top first.
 constexpr std::array kStackingOrder{
-    "picProgress", "txtPPT",     "txtSwf",    "lblSize2",        "lblSize1",
-    "lblSize0",    "imgSizeDot", "LabelProgress", "LabelAbout",  "Image3",
-    "LabelClose",  "LabelMin",   "Image2",    "Image1",          "LabelSave",
-    "ImageSaveasOver", "LabelOpen", "ImageOpenOver", "LabelConvert", "imgConvertOver",
-    "LabelMove"};
+    "picProgress",   "txtPPT",          "txtSwf",    "lblSize2",      "lblSize1",     "lblSize0",       "imgSizeDot",
+    "LabelProgress", "LabelAbout",      "Image3",    "LabelClose",    "LabelMin",     "Image2",         "Image1",
+    "LabelSave",     "ImageSaveasOver", "LabelOpen", "ImageOpenOver", "LabelConvert", "imgConvertOver", "LabelMove"};
 
 QLineEdit* MakePathField(const char* name, const TwipRect& area, QWidget* parent) {
   auto* field = new QLineEdit(parent);
@@ -172,8 +170,7 @@ void Form1::Stack() {
 
 void Form1::ConnectRunner() {
   connect(runner_, &ConversionRunner::ProgressShown, this, &Form1::ShowProgress);
-  connect(runner_, &ConversionRunner::StatusShown, this,
-          [this](const QString& text) { progress_->ShowStatus(text); });
+  connect(runner_, &ConversionRunner::StatusShown, this, [this](const QString& text) { progress_->ShowStatus(text); });
   connect(runner_, &ConversionRunner::ProgressCleared, this, [this] { progress_->Clear(); });
   connect(runner_, &ConversionRunner::CompletionReached, this, &Form1::ShowCompletion);
   connect(runner_, &ConversionRunner::WarningRaised, this, [this](const QString& text) {
@@ -184,7 +181,8 @@ void Form1::ConnectRunner() {
     // No browser to hand the page to: say where it is, so nothing is lost.
     dialogs_.ShowMessage(this,
                          QStringLiteral("The slide show is ready, but no browser could be started to show it. "
-                                        "Open this page in a web browser:\n%1").arg(QDir::toNativeSeparators(page)),
+                                        "Open this page in a web browser:\n%1")
+                             .arg(QDir::toNativeSeparators(page)),
                          QString::fromUtf8(kProgramTitle), MessageKind::Information);
   });
   connect(runner_, &ConversionRunner::Finished, this, &Form1::FinishConversion);
@@ -192,29 +190,14 @@ void Form1::ConnectRunner() {
 
 void Form1::RunHotArea(const HotAreaEntry& entry) {
   switch (entry.action) {
-    case HotAction::ShowAbout:
-      ShowAbout();
-      return;
-    case HotAction::Minimise:
-      showMinimized();
-      return;
-    case HotAction::Close:
-      close();
-      return;
-    case HotAction::Open:
-      cmdOpen_Click();
-      return;
-    case HotAction::SaveTo:
-      cmdSave_Click();
-      return;
-    case HotAction::Convert:
-      cmdConvert_Click();
-      return;
-    case HotAction::Drag:
-      return;  // a press, not a click, moves the window
-    case HotAction::ChooseSize:
-      lblSize_Click(entry.sizeIndex);
-      return;
+    case HotAction::ShowAbout: ShowAbout(); return;
+    case HotAction::Minimise: showMinimized(); return;
+    case HotAction::Close: close(); return;
+    case HotAction::Open: cmdOpen_Click(); return;
+    case HotAction::SaveTo: cmdSave_Click(); return;
+    case HotAction::Convert: cmdConvert_Click(); return;
+    case HotAction::Drag: return;  // a press, not a click, moves the window
+    case HotAction::ChooseSize: lblSize_Click(entry.sizeIndex); return;
   }
 }
 
@@ -259,8 +242,7 @@ void Form1::cmdSave_Click() {
 void Form1::lblSize_Click(int sizeIndex) {
   if (IsConverting()) return;
   if (sizeIndex < 0 || sizeIndex >= kSizeChoiceCount) return;
-  const QWidget* choice =
-      picSkin_->findChild<QWidget*>(QStringLiteral("lblSize%1").arg(sizeIndex));
+  const QWidget* choice = picSkin_->findChild<QWidget*>(QStringLiteral("lblSize%1").arg(sizeIndex));
   imgSizeDot_->move(choice->x(), imgSizeDot_->y());
   job_.m_SizeDivisor = SizeDivisorFor(sizeIndex);
 }
@@ -269,16 +251,15 @@ void Form1::cmdConvert_Click() {
   if (IsConverting()) return;
   // The stored path is checked, not the text box: Open is what chooses a deck.
   if (!PresentationExists(dialogs_, this, job_.m_PptPath)) {
-    dialogs_.ShowMessage(this, QString::fromUtf8(kSelectDeckMessage),
-                         QString::fromUtf8(kProgramTitle), MessageKind::Warning);
+    dialogs_.ShowMessage(this, QString::fromUtf8(kSelectDeckMessage), QString::fromUtf8(kProgramTitle),
+                         MessageKind::Warning);
     return;
   }
   job_.m_Percent = 0;
   progress_->Start();
   ConversionSetup setup;
   setup.programFolder = std::filesystem::path(QDir::fromNativeSeparators(programFolder_).toStdString());
-  runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(),
-                 setup);
+  runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(), setup);
 }
 
 void Form1::ShowAbout() {
@@ -320,13 +301,12 @@ void Form1::FinishConversion() {
   const ConversionEnding ending = result.ending;
   if (ending != ConversionEnding::Completed) progress_->Clear();
   if (ending == ConversionEnding::Failed && !closeRequested_) {
-    dialogs_.ShowMessage(
-        this,
-        QStringLiteral("The conversion failed: %1\n\nCheck that the presentation opens in "
-                       "LibreOffice Impress and that the output folder can be written to, "
-                       "then press Convert again.")
-            .arg(result.failure),
-        QString::fromUtf8(kProgramTitle), MessageKind::Failure);
+    dialogs_.ShowMessage(this,
+                         QStringLiteral("The conversion failed: %1\n\nCheck that the presentation opens in "
+                                        "LibreOffice Impress and that the output folder can be written to, "
+                                        "then press Convert again.")
+                             .arg(result.failure),
+                         QString::fromUtf8(kProgramTitle), MessageKind::Failure);
   }
   emit ConversionFinished(ending);
   if (closeRequested_) close();

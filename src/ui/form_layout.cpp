@@ -8,9 +8,7 @@
 
 namespace quillet::ui {
 
-int TwipsToPixels(double twips) {
-  return static_cast<int>(std::lrint(twips / kTwipsPerPixel));
-}
+int TwipsToPixels(double twips) { return static_cast<int>(std::lrint(twips / kTwipsPerPixel)); }
 
 QRect ToPixels(const TwipRect& twips) {
   return QRect(TwipsToPixels(twips.left), TwipsToPixels(twips.top), TwipsToPixels(twips.width),

@@ -21,8 +21,7 @@ void SkinSurface::mouseMoveEvent(QMouseEvent* event) {
   emit BareSkinHovered();
 }
 
-SkinPicture::SkinPicture(const QPixmap& picture, QWidget* parent)
-    : QWidget(parent), picture_(picture) {
+SkinPicture::SkinPicture(const QPixmap& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
   setAttribute(Qt::WA_NoMousePropagation);
   setMouseTracking(true);
 }
@@ -56,8 +55,7 @@ void HotArea::mouseReleaseEvent(QMouseEvent* event) {
   const bool wasPressed = pressed_;
   pressed_ = false;
   emit Released();
-  if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-    emit Clicked();
+  if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Clicked();
 }
 
 }  // namespace quillet::ui

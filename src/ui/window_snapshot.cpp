@@ -55,8 +55,7 @@ int main(int argc, char** argv) {
   parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("where the PNG files go"));
   QCommandLineOption deck(QStringLiteral("deck"), QStringLiteral("path shown in the deck field"),
                           QStringLiteral("PATH"));
-  QCommandLineOption folder(QStringLiteral("folder"),
-                            QStringLiteral("path shown in the output folder field"),
+  QCommandLineOption folder(QStringLiteral("folder"), QStringLiteral("path shown in the output folder field"),
                             QStringLiteral("PATH"));
   QCommandLineOption zoomOption(QStringLiteral("zoom"), QStringLiteral("enlarge every pixel N times"),
                                 QStringLiteral("N"), QStringLiteral("1"));
@@ -82,12 +81,10 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   bool written = Save(form, out.filePath(QStringLiteral("window.png")));
 
-  for (const char* name : {"Image1", "Image2", "Image3", "ImageOpenOver", "ImageSaveasOver",
-                           "imgConvertOver"})
+  for (const char* name : {"Image1", "Image2", "Image3", "ImageOpenOver", "ImageSaveasOver", "imgConvertOver"})
     form.findChild<QWidget*>(QString::fromUtf8(name))->show();
   written = Save(form, out.filePath(QStringLiteral("window-lit.png"))) && written;
-  for (const char* name : {"Image1", "Image2", "Image3", "ImageOpenOver", "ImageSaveasOver",
-                           "imgConvertOver"})
+  for (const char* name : {"Image1", "Image2", "Image3", "ImageOpenOver", "ImageSaveasOver", "imgConvertOver"})
     form.findChild<QWidget*>(QString::fromUtf8(name))->hide();
 
   auto* bar = form.findChild<QWidget*>(QStringLiteral("picProgress"));

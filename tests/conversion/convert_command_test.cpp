@@ -60,8 +60,8 @@ class ConvertCommandTest : public ::testing::Test {
 TEST_F(ConvertCommandTest, PrintsCompletionAndThePathsOnStdout) {
   const CommandRun run = Convert({Deck("talk.pdf", 2), "-o", out_.Path().string(), "--size", "small"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "Conversion complete.\nPage:  " + (out_ / "talk.html").string() + "\nMovie: " +
-                         (out_ / "talk.swf").string() + "\n");
+  EXPECT_EQ(run.out, "Conversion complete.\nPage:  " + (out_ / "talk.html").string() +
+                         "\nMovie: " + (out_ / "talk.swf").string() + "\n");
   EXPECT_EQ(run.err, "");  // no terminal, no progress bar
   EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf", "talk.swf.js"}));
   EXPECT_NE(ReadBytes(out_ / "talk.html").find("width=\"240\" height=\"180\""), std::string::npos);
@@ -80,8 +80,8 @@ TEST_F(ConvertCommandTest, WritesIntoTheCurrentFolderByDefault) {
 TEST_F(ConvertCommandTest, ShowsAProgressBarOnATerminal) {
   const std::string deck = Deck("talk.pdf", 3);
   // script(1) runs the command on a terminal and echoes what it shows.
-  const std::string barCommand = "cd " + Quote(out_.Path().string()) + " && " + Quote(QUILLET_BINARY) + " convert " +
-                                 Quote(deck) + " >/dev/null";
+  const std::string barCommand =
+      "cd " + Quote(out_.Path().string()) + " && " + Quote(QUILLET_BINARY) + " convert " + Quote(deck) + " >/dev/null";
   const ChildOutcome bar = RunChildProcess({"/usr/bin/script", "-qec", barCommand, "/dev/null"}, {});
   EXPECT_EQ(bar.exitCode, 0) << bar.output;
   EXPECT_NE(bar.output.find("Converting..."), std::string::npos) << bar.output;
@@ -108,11 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
     Arguments, ConvertMisuseTest,
     ::testing::Values(
         Misuse{{}, 2, "quillet convert: no presentation given (try quillet convert --help)\n"},
-        Misuse{{"a.ppt", "--size", "huge"}, 2,
+        Misuse{{"a.ppt", "--size", "huge"},
+               2,
                "quillet convert: --size must be small, medium or big, not 'huge' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "--frames"}, 2, "quillet convert: unknown option '--frames' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "-o"}, 2, "quillet convert: -o needs a value (try quillet convert --help)\n"},
-        Misuse{{"a.ppt", "b.ppt"}, 2,
+        Misuse{{"a.ppt", "b.ppt"},
+               2,
                "quillet convert: one presentation at a time (got 'a.ppt' and 'b.ppt') (try quillet convert --help)\n"},
         Misuse{{"/nonexistent/a.ppt"}, 1, "quillet convert: cannot find the presentation /nonexistent/a.ppt\n"},
         Misuse{{"/dev/null"}, 1, "quillet convert: /dev/null is not a file\n"},
@@ -128,15 +130,15 @@ TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
   // A stand-in for LibreOffice first on PATH: it starts a helper, says so, and hangs.
   const std::filesystem::path bin = scratch_ / "bin";
   std::filesystem::create_directory(bin);
-  WriteBytes(bin / "soffice", "#!/bin/sh\nsleep 30 &\necho $! > '" + (scratch_ / "helper.pid").string() +
-                                  "'\nsleep 30\n");
+  WriteBytes(bin / "soffice",
+             "#!/bin/sh\nsleep 30 &\necho $! > '" + (scratch_ / "helper.pid").string() + "'\nsleep 30\n");
   std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
   WriteBytes(decks_ / "talk.ppt", "a deck");
-  const std::string script =
-      "PATH=" + Quote(bin.string()) + ":$PATH " + Quote(QUILLET_BINARY) + " convert " + Quote((decks_ / "talk.ppt").string()) +
-      " -o " + Quote(out_.Path().string()) + " 2>" + Quote((scratch_ / "stderr").string()) + " & quillet=$!\n" +
-      "while [ ! -s " + Quote((scratch_ / "helper.pid").string()) + " ]; do sleep 0.05; done\n" +
-      "kill -TERM $quillet; wait $quillet; echo $?";
+  const std::string script = "PATH=" + Quote(bin.string()) + ":$PATH " + Quote(QUILLET_BINARY) + " convert " +
+                             Quote((decks_ / "talk.ppt").string()) + " -o " + Quote(out_.Path().string()) + " 2>" +
+                             Quote((scratch_ / "stderr").string()) + " & quillet=$!\n" + "while [ ! -s " +
+                             Quote((scratch_ / "helper.pid").string()) + " ]; do sleep 0.05; done\n" +
+                             "kill -TERM $quillet; wait $quillet; echo $?";
   const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", script}, {});
   EXPECT_EQ(outcome.output, "130\n");
   EXPECT_EQ(ReadBytes(scratch_ / "stderr"), "quillet convert: The conversion was cancelled.\n");
@@ -144,7 +146,8 @@ TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
   // The helper is gone (or a zombie waiting for its reaper) within a moment.
   const std::string stat = "/proc/" + std::to_string(std::stol(ReadBytes(scratch_ / "helper.pid"))) + "/stat";
   std::string helperStat = ReadBytes(stat);
-  for (int attempt = 0; attempt < 100 && !helperStat.empty() && helperStat.find(") Z") == std::string::npos; ++attempt) {
+  for (int attempt = 0; attempt < 100 && !helperStat.empty() && helperStat.find(") Z") == std::string::npos;
+       ++attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     helperStat = ReadBytes(stat);
   }
@@ -154,7 +157,8 @@ TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
 TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   const CommandRun run = Convert({"--help"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0), 0u);
+  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0),
+            0u);
   EXPECT_EQ(run.err, "");
 }
 

@@ -158,7 +158,7 @@ TEST_F(ConvertPresentationTest, MoreThan328SlidesConvert) {
   EXPECT_EQ(outcome.slideCount, 330);
   EXPECT_EQ(ReadSwf(ReadBytes(outcome.movie)).frameCount, 330);
   ASSERT_EQ(observer_.percents.size(), 330u);
-  EXPECT_EQ(observer_.percents[328], 99);  // 32800 / 330 = 99.39
+  EXPECT_EQ(observer_.percents[328], 99);   // 32800 / 330 = 99.39
   EXPECT_EQ(observer_.percents[329], 100);  // 32900 / 330 = 99.70
 }
 
@@ -179,8 +179,10 @@ TEST_F(ConvertPresentationTest, NameWithSpecialCharactersIsEscapedInThePage) {
   EXPECT_EQ(outcome.movie, Out() + "/" + name + ".swf");
   const std::string page = ReadBytes(outcome.page);
   EXPECT_EQ(page.find("<b>"), std::string::npos);
-  EXPECT_NE(page.find("<title>Q&amp;A &lt;b&gt;&quot;50%&quot; #1 caf\xc3\xa9 it&#39;s &#91;&#91;width&#93;&#93;.swf</title>"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find(
+          "<title>Q&amp;A &lt;b&gt;&quot;50%&quot; #1 caf\xc3\xa9 it&#39;s &#91;&#91;width&#93;&#93;.swf</title>"),
+      std::string::npos);
   EXPECT_NE(page.find("src=\"Q%26A%20%3Cb%3E%2250%25%22%20%231%20caf%C3%A9%20it%27s%20%5B%5Bwidth%5D%5D.swf\""),
             std::string::npos);
   EXPECT_NE(page.find("var movieName = \"Q\\u0026A \\u003Cb\\u003E\\u002250\\u0025\\u0022 \\u00231 caf\\u00E9 "
@@ -202,10 +204,10 @@ TEST_F(ConvertPresentationTest, MissingTemplateGivesTheBuiltInPageAndAWarning) {
 
 struct BadJob {
   const char* what;
-  std::string deckName;   // "" for none; created as a one-page PDF unless `deckBytes` says otherwise
-  std::string deckBytes;  // "pdf" for a valid deck
+  std::string deckName;      // "" for none; created as a one-page PDF unless `deckBytes` says otherwise
+  std::string deckBytes;     // "pdf" for a valid deck
   std::string outputFolder;  // relative to the scratch root; absolute when it starts with "/"
-  std::string message;    // "{deck}" and "{out}" stand for the paths
+  std::string message;       // "{deck}" and "{out}" stand for the paths
 };
 
 class ConvertFailureTest : public ConvertPresentationTest, public ::testing::WithParamInterface<BadJob> {};
@@ -240,21 +242,23 @@ TEST_P(ConvertFailureTest, ReportedBeforeAnySlideIsExported) {
 
 INSTANTIATE_TEST_SUITE_P(
     Jobs, ConvertFailureTest,
-    ::testing::Values(BadJob{"no deck", "", "", "out", "Please select the PowerPoint file."},
-                      BadJob{"missing deck", "x.ppt", "missing", "out", "cannot find the presentation {deck}"},
-                      BadJob{"empty deck", "x.ppt", "", "out", "{deck} is empty"},
-                      BadJob{"not a deck", "x.docx", "text", "out",
-                             "{deck} is not a presentation Quillet reads (.ppt, .pptx, .pps, .ppsx, .odp or .pdf)"},
-                      BadJob{"output folder missing", "x.pdf", "pdf", "missing", "the output folder {out} does not exist"},
-                      BadJob{"output folder is a file", "x.pdf", "pdf", "decks/x.pdf", "{out} is not a folder"},
-                      BadJob{"output folder unwritable", "x.pdf", "pdf", "/proc", "cannot write into the output folder {out}"}));
+    ::testing::Values(
+        BadJob{"no deck", "", "", "out", "Please select the PowerPoint file."},
+        BadJob{"missing deck", "x.ppt", "missing", "out", "cannot find the presentation {deck}"},
+        BadJob{"empty deck", "x.ppt", "", "out", "{deck} is empty"},
+        BadJob{"not a deck", "x.docx", "text", "out",
+               "{deck} is not a presentation Quillet reads (.ppt, .pptx, .pps, .ppsx, .odp or .pdf)"},
+        BadJob{"output folder missing", "x.pdf", "pdf", "missing", "the output folder {out} does not exist"},
+        BadJob{"output folder is a file", "x.pdf", "pdf", "decks/x.pdf", "{out} is not a folder"},
+        BadJob{"output folder unwritable", "x.pdf", "pdf", "/proc", "cannot write into the output folder {out}"}));
 
 TEST_F(ConvertPresentationTest, WorkFolderIsNeitherDeckFolderNorOutputFolder) {
   const std::filesystem::path work = root_ / "program" / "temp";
   std::filesystem::create_directories(work);
   WriteBytes(work / "keep.pdf", MakePdf(Pages(1)));
-  EXPECT_EQ(ConvertError(Deck("intro.pdf", 1), work.string()),
-            "the output folder " + work.string() + " is the work folder, which every conversion empties; choose another");
+  EXPECT_EQ(
+      ConvertError(Deck("intro.pdf", 1), work.string()),
+      "the output folder " + work.string() + " is the work folder, which every conversion empties; choose another");
   EXPECT_EQ(ConvertError((work / "keep.pdf").string(), Out()),
             (work / "keep.pdf").string() + " lies in the work folder, which every conversion empties; move it first");
   EXPECT_EQ(AllNames(work), (std::vector<std::string>{".lock", "keep.pdf"}));
@@ -287,8 +291,7 @@ TEST_F(ConvertPresentationTest, CancelledConversionLeavesNoOutput) {
     if (done == 2) cancel_.Cancel();
   };
   job_.m_SizeDivisor = 2;
-  EXPECT_THROW(ConvertPresentation(job_, Deck("intro.pdf", 4), Out(), setup_, observer_, cancel_),
-               ConversionCancelled);
+  EXPECT_THROW(ConvertPresentation(job_, Deck("intro.pdf", 4), Out(), setup_, observer_, cancel_), ConversionCancelled);
   EXPECT_EQ(AllNames(root_ / "out"), std::vector<std::string>{"intro.swf"});
   EXPECT_EQ(ReadBytes(root_ / "out" / "intro.swf"), "earlier movie");
   EXPECT_EQ(observer_.percents, (std::vector<int>{0, 25}));

@@ -25,20 +25,14 @@ struct BaseNameCase {
 
 class GetBaseNameTest : public ::testing::TestWithParam<BaseNameCase> {};
 
-TEST_P(GetBaseNameTest, DropsFolderAndLastExtension) {
-  EXPECT_EQ(GetBaseName(GetParam().path), GetParam().baseName);
-}
+TEST_P(GetBaseNameTest, DropsFolderAndLastExtension) { EXPECT_EQ(GetBaseName(GetParam().path), GetParam().baseName); }
 
 INSTANTIATE_TEST_SUITE_P(Paths, GetBaseNameTest,
-                         ::testing::Values(BaseNameCase{"talks/intro.ppt", "intro"},
-                                           BaseNameCase{"intro.ppt", "intro"},
-                                           BaseNameCase{"/home/me/a.b.ppt", "a.b"},
-                                           BaseNameCase{"decks/.ppt", ""},
+                         ::testing::Values(BaseNameCase{"talks/intro.ppt", "intro"}, BaseNameCase{"intro.ppt", "intro"},
+                                           BaseNameCase{"/home/me/a.b.ppt", "a.b"}, BaseNameCase{"decks/.ppt", ""},
                                            // no "." in the file name: the whole name
-                                           BaseNameCase{"notes", "notes"},
-                                           BaseNameCase{"my.dir/notes", "notes"},
-                                           BaseNameCase{"/a/b/my talk é.pptx", "my talk é"},
-                                           BaseNameCase{"", ""}));
+                                           BaseNameCase{"notes", "notes"}, BaseNameCase{"my.dir/notes", "notes"},
+                                           BaseNameCase{"/a/b/my talk é.pptx", "my talk é"}, BaseNameCase{"", ""}));
 
 TEST(ReadTextFileTest, MissingFileGivesEmptyTextAndCreatesNothing) {
   ScratchFolder folder;

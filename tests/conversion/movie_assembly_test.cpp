@@ -58,8 +58,9 @@ TEST_P(SlideShowMovieTest, OneStoppingFramePerSlideAtTheFrameSize) {
   EXPECT_EQ(movie.frameRate, 24.0);
   EXPECT_EQ(CountTags(movie, testing::kShowFrame), c.slides);
   EXPECT_EQ(CountTags(movie, testing::kDoAction), c.slides);
-  const auto background = std::find_if(movie.tags.begin(), movie.tags.end(),
-                                       [](const testing::SwfTag& tag) { return tag.code == testing::kSetBackgroundColor; });
+  const auto background = std::find_if(movie.tags.begin(), movie.tags.end(), [](const testing::SwfTag& tag) {
+    return tag.code == testing::kSetBackgroundColor;
+  });
   ASSERT_NE(background, movie.tags.end());
   EXPECT_EQ(background->body, "\xff\xff\xff");
   const auto frames = testing::FramePictures(movie);

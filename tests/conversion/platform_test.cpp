@@ -1,11 +1,11 @@
 // The platform stand-ins the conversion uses: child processes ended as a
 // group, work folders held by one process at a time, and the slide exporter's
 // handling of PDF decks and of a LibreOffice that fails, hangs or is missing.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -144,8 +144,8 @@ TEST(WorkFolderTest, TwoHoldersNeverShareAFolder) {
 
 TEST(SlideExporterTest, PdfPagesBecomeNumberedPicturesAt72Dpi) {
   ScratchFolder folder;
-  WriteBytes(folder / "deck.pdf", MakePdf({PdfPage{720, 540, testing::PageColour(0)},
-                                           PdfPage{960.6, 540, testing::PageColour(1)}}));
+  WriteBytes(folder / "deck.pdf",
+             MakePdf({PdfPage{720, 540, testing::PageColour(0)}, PdfPage{960.6, 540, testing::PageColour(1)}}));
   std::filesystem::create_directory(folder / "work");
   EXPECT_EQ(ExportSlides(folder / "deck.pdf", folder / "work", {}), 2);
   EXPECT_EQ(AllNames(folder / "work"), (std::vector<std::string>{"Slide1.jpg", "Slide2.jpg"}));
@@ -187,11 +187,11 @@ TEST_P(SlideExporterErrorTest, NamesTheDeck) {
   EXPECT_TRUE(AllNames(folder / "work").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Decks, SlideExporterErrorTest,
-    ::testing::Values(BadDeck{"empty", "empty.ppt", "", " is empty"},
-                      BadDeck{"not a PDF", "broken.pdf", "%PDF-1.4 this is not really a PDF", " is not a PDF file poppler can read"},
-                      BadDeck{"no pages", "blank.pdf", MakePdf({}), " has no slides"}));
+INSTANTIATE_TEST_SUITE_P(Decks, SlideExporterErrorTest,
+                         ::testing::Values(BadDeck{"empty", "empty.ppt", "", " is empty"},
+                                           BadDeck{"not a PDF", "broken.pdf", "%PDF-1.4 this is not really a PDF",
+                                                   " is not a PDF file poppler can read"},
+                                           BadDeck{"no pages", "blank.pdf", MakePdf({}), " has no slides"}));
 
 TEST(SlideExporterTest, PasswordProtectedPdfIsRefused) {
   ScratchFolder folder;
@@ -214,9 +214,10 @@ TEST(SlideExporterTest, LibreOfficeWritingNoPdfIsAnErrorWithItsLastWords) {
   ScratchFolder folder;
   WriteBytes(folder / "deck.ppt", "x");
   SlideExportSettings settings;
-  settings.libreOfficeProgram = FakeOffice(
-      folder, "echo 'Warning: failed to launch javaldx - java may not function correctly' >&2\n"
-              "echo 'Error: source file could not be loaded'\nexit 0");
+  settings.libreOfficeProgram =
+      FakeOffice(folder,
+                 "echo 'Warning: failed to launch javaldx - java may not function correctly' >&2\n"
+                 "echo 'Error: source file could not be loaded'\nexit 0");
   EXPECT_EQ(ErrorText([&] { ExportSlides(folder / "deck.ppt", folder.Path(), settings); }),
             (folder / "deck.ppt").string() +
                 " is not a presentation LibreOffice can open (Error: source file could not be loaded)");

@@ -26,9 +26,7 @@ TEST(OrderSlidesTest, TwelveSlidesListedByNameComeBackByNumber) {
   EXPECT_EQ(OrderSlides(listed), SlideNames(12));
 }
 
-TEST(OrderSlidesTest, FourHundredSlides) {
-  EXPECT_EQ(OrderSlides(InNameOrder(SlideNames(400))), SlideNames(400));
-}
+TEST(OrderSlidesTest, FourHundredSlides) { EXPECT_EQ(OrderSlides(InNameOrder(SlideNames(400))), SlideNames(400)); }
 
 TEST(OrderSlidesTest, OneSlide) { EXPECT_EQ(OrderSlides({"Slide1.jpg"}), SlideNames(1)); }
 
@@ -58,22 +56,30 @@ INSTANTIATE_TEST_SUITE_P(
     Listings, OrderSlidesErrorTest,
     ::testing::Values(
         BadListing{"no listing", {}, "the slide export wrote no pictures"},
-        BadListing{"no digit", {"cover.jpg", "Slide1.jpg"}, "the slide picture \"cover.jpg\" has no slide number in its name"},
-        BadListing{"no digits where the first has them",
-                   {"Slide1.jpg", "Slidex.jpg"},
-                   "the slide picture \"Slidex.jpg\" has no slide number where \"Slide1.jpg\" has it (from character 6 to "
-                   "the first \".\")"},
-        BadListing{"dot before the number",
-                   {"Slide1.jpg", "S.lide2.jpg"},
-                   "the slide picture \"S.lide2.jpg\" has no slide number where \"Slide1.jpg\" has it (from character 6 "
-                   "to the first \".\")"},
-        BadListing{"zero", {"Slide0.jpg", "Slide1.jpg"}, "the slide picture \"Slide0.jpg\" has the number 0, outside 1 to 2"},
-        BadListing{"past the count", {"Slide1.jpg", "Slide3.jpg"},
+        BadListing{
+            "no digit", {"cover.jpg", "Slide1.jpg"}, "the slide picture \"cover.jpg\" has no slide number in its name"},
+        BadListing{
+            "no digits where the first has them",
+            {"Slide1.jpg", "Slidex.jpg"},
+            "the slide picture \"Slidex.jpg\" has no slide number where \"Slide1.jpg\" has it (from character 6 to "
+            "the first \".\")"},
+        BadListing{
+            "dot before the number",
+            {"Slide1.jpg", "S.lide2.jpg"},
+            "the slide picture \"S.lide2.jpg\" has no slide number where \"Slide1.jpg\" has it (from character 6 "
+            "to the first \".\")"},
+        BadListing{
+            "zero", {"Slide0.jpg", "Slide1.jpg"}, "the slide picture \"Slide0.jpg\" has the number 0, outside 1 to 2"},
+        BadListing{"past the count",
+                   {"Slide1.jpg", "Slide3.jpg"},
                    "the slide picture \"Slide3.jpg\" has the number 3, outside 1 to 2"},
-        BadListing{"a huge number", {"Slide1.jpg", "Slide99999999999999999999.jpg"},
-                   "the slide picture \"Slide99999999999999999999.jpg\" has no slide number where \"Slide1.jpg\" has it "
-                   "(from character 6 to the first \".\")"},
-        BadListing{"twice", {"Slide1.jpg", "Slide01.jpg"},
+        BadListing{
+            "a huge number",
+            {"Slide1.jpg", "Slide99999999999999999999.jpg"},
+            "the slide picture \"Slide99999999999999999999.jpg\" has no slide number where \"Slide1.jpg\" has it "
+            "(from character 6 to the first \".\")"},
+        BadListing{"twice",
+                   {"Slide1.jpg", "Slide01.jpg"},
                    "the slide pictures \"Slide1.jpg\" and \"Slide01.jpg\" both have the number 1"}));
 
 }  // namespace

@@ -28,15 +28,14 @@ TEST_P(RescaledSizeTest, DividesAndRoundsHalfToEven) {
   EXPECT_EQ(RescaledSize(c.width, c.height, c.divisor), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, RescaledSizeTest,
-    ::testing::Values(SizeCase{720, 540, 1, {720, 540}}, SizeCase{720, 540, 2, {360, 270}},
-                      SizeCase{720, 540, 3, {240, 180}},
-                      // a 16:9 slide renders 961 pixels wide: 480.5 goes to 480, 320.33 to 320
-                      SizeCase{961, 540, 1, {961, 540}}, SizeCase{961, 540, 2, {480, 270}},
-                      SizeCase{961, 540, 3, {320, 180}},
-                      // 481.5 goes to 482, 321.67 to 322, 0.33 never below one pixel
-                      SizeCase{963, 965, 2, {482, 482}}, SizeCase{965, 1, 3, {322, 1}}));
+INSTANTIATE_TEST_SUITE_P(Sizes, RescaledSizeTest,
+                         ::testing::Values(SizeCase{720, 540, 1, {720, 540}}, SizeCase{720, 540, 2, {360, 270}},
+                                           SizeCase{720, 540, 3, {240, 180}},
+                                           // a 16:9 slide renders 961 pixels wide: 480.5 goes to 480, 320.33 to 320
+                                           SizeCase{961, 540, 1, {961, 540}}, SizeCase{961, 540, 2, {480, 270}},
+                                           SizeCase{961, 540, 3, {320, 180}},
+                                           // 481.5 goes to 482, 321.67 to 322, 0.33 never below one pixel
+                                           SizeCase{963, 965, 2, {482, 482}}, SizeCase{965, 1, 3, {322, 1}}));
 
 TEST(RescaledSizeTest, DivisorBelowOneIsAnError) { EXPECT_THROW(RescaledSize(720, 540, 0), Error); }
 
@@ -79,7 +78,8 @@ Surface Gradient(int width, int height) {
   Surface picture(width, height);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      picture.SetPixel(x, y, Rgb{static_cast<std::uint8_t>(x * 255 / width), static_cast<std::uint8_t>(y * 255 / height), 128});
+      picture.SetPixel(
+          x, y, Rgb{static_cast<std::uint8_t>(x * 255 / width), static_cast<std::uint8_t>(y * 255 / height), 128});
     }
   }
   return picture;
@@ -90,7 +90,7 @@ TEST(RescaleSlidesTest, ShrinksAndReencodesEveryPictureInPlace) {
   const std::vector<std::string> names = {"Slide1.jpg", "Slide2.jpg", "Slide3.jpg"};
   for (const std::string& name : names) WriteJpeg(Gradient(961, 540), folder / name, 100);
   cJpeg encoder;
-  encoder.Quality(20);                            // the loop sets its own settings
+  encoder.Quality(20);  // the loop sets its own settings
   encoder.SetSamplingFrequencies(1, 1, 1, 1, 1, 1);
   std::vector<std::string> progress;
   RescaleCallbacks callbacks;

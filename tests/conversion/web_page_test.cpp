@@ -64,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "<div title='a &quot;b&quot; &amp; &lt;c&gt;#%&#39;.swf'>"},
         ContextCase{"src", "<embed src=\"[[filename]]\" width=\"[[width]]\">",
                     "<embed src=\"a%20%22b%22%20%26%20%3Cc%3E%23%25%27.swf\" width=\"360\">"},
-        ContextCase{"data, unquoted", "<object data=[[filename]]>", "<object data=a%20%22b%22%20%26%20%3Cc%3E%23%25%27.swf>"},
+        ContextCase{"data, unquoted", "<object data=[[filename]]>",
+                    "<object data=a%20%22b%22%20%26%20%3Cc%3E%23%25%27.swf>"},
         ContextCase{"param value", "<PARAM name=\"movie\" VALUE=\"[[filename]]\">",
                     "<PARAM name=\"movie\" VALUE=\"a%20%22b%22%20%26%20%3Cc%3E%23%25%27.swf\">"},
         ContextCase{"script", "<script>var n = '[[filename]]';</script><p>[[filename]]</p>",
@@ -74,7 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "<a onclick=\"go('a \\u0022b\\u0022 \\u0026 \\u003Cc\\u003E\\u0023\\u0025\\u0027.swf')\">"},
         ContextCase{"comment", "<!-- [[filename]] -->", "<!-- a &quot;b&quot; &amp; &lt;c&gt;#%&#39;.swf -->"}));
 
-TEST(EscapeTest, Html) { EXPECT_EQ(EscapeHtml("<a href=\"x\">&'[]"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;&#91;&#93;"); }
+TEST(EscapeTest, Html) {
+  EXPECT_EQ(EscapeHtml("<a href=\"x\">&'[]"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;&#91;&#93;");
+}
 
 TEST(EscapeTest, UrlKeepsOnlyUnreservedCharacters) {
   EXPECT_EQ(EscapeUrlComponent("My talk #1 (50%) caf\xc3\xa9.swf"), "My%20talk%20%231%20%2850%25%29%20caf%C3%A9.swf");
@@ -92,8 +95,12 @@ TEST(EscapeTest, ScriptStringSpellsOutNonAsciiLetters) {
 }
 
 TEST(Base64Test, Rfc4648Vectors) {
-  const std::pair<const char*, const char*> vectors[] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-                                                         {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
+  const std::pair<const char*, const char*> vectors[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
                                                          {"foobar", "Zm9vYmFy"}};
   for (const auto& [bytes, text] : vectors) EXPECT_EQ(Base64(bytes), text) << bytes;
   EXPECT_EQ(Base64(std::string("\xff\xfe\x00", 3)), "//4A");

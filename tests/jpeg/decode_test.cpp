@@ -24,12 +24,9 @@ struct DecodeCase {
 
 Surface Picture(Kind kind, int width, int height) {
   switch (kind) {
-    case Kind::kSlide:
-      return test::SlidePicture(width, height);
-    case Kind::kNoise:
-      return test::NoisePicture(width, height, 11);
-    case Kind::kFlat:
-      return Surface(width, height, Rgb{200, 120, 40});
+    case Kind::kSlide: return test::SlidePicture(width, height);
+    case Kind::kNoise: return test::NoisePicture(width, height, 11);
+    case Kind::kFlat: return Surface(width, height, Rgb{200, 120, 40});
   }
   return {};
 }
@@ -59,27 +56,26 @@ TEST_P(Decode, DecodesCleanlyAndCloseToThePicture) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pictures, Decode,
-    ::testing::Values(
-        DecodeCase{"one_pixel", 1, 1, {2, 2, 1, 1, 1, 1}, 100, Kind::kFlat, 50},
-        DecodeCase{"seven_by_nine", 7, 9, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"odd_129x73", 129, 73, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"slide_720x540", 720, 540, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"slide_360x270_q75", 360, 270, {2, 2, 1, 1, 1, 1}, 75, Kind::kSlide, 30},
-        DecodeCase{"grey_129x73", 129, 73, {1, 1, 0, 0, 0, 0}, 100, Kind::kSlide, 50},
-        DecodeCase{"grey_1x1", 1, 1, {1, 1, 0, 0, 0, 0}, 100, Kind::kFlat, 50},
-        DecodeCase{"chroma_1x1_129x73", 129, 73, {1, 1, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"luminance_4x4_129x73", 129, 73, {4, 4, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"luminance_4x4_1x1", 1, 1, {4, 4, 1, 1, 1, 1}, 100, Kind::kFlat, 50},
-        DecodeCase{"luminance_3x3_129x73", 129, 73, {3, 3, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"luminance_3x3_7x9", 7, 9, {3, 3, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"filler_100x75", 100, 75, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        DecodeCase{"filler_100x50", 100, 50, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
-        // Luminance at 1 x 2 of a 2 x 2 maximum is itself halved across.
-        DecodeCase{"tall_1x2_2x1", 45, 70, {1, 2, 2, 1, 1, 1}, 100, Kind::kSlide, 20},
-        DecodeCase{"chroma_2x2_2x2", 33, 17, {2, 2, 2, 2, 2, 2}, 100, Kind::kSlide, 50},
-        DecodeCase{"noise_q100", 64, 48, {1, 1, 1, 1, 1, 1}, 100, Kind::kNoise, 50},
-        DecodeCase{"noise_q50", 61, 47, {2, 2, 1, 1, 1, 1}, 50, Kind::kNoise, 15},
-        DecodeCase{"slide_q1", 129, 73, {2, 2, 1, 1, 1, 1}, 1, Kind::kSlide, 10}),
+    ::testing::Values(DecodeCase{"one_pixel", 1, 1, {2, 2, 1, 1, 1, 1}, 100, Kind::kFlat, 50},
+                      DecodeCase{"seven_by_nine", 7, 9, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"odd_129x73", 129, 73, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"slide_720x540", 720, 540, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"slide_360x270_q75", 360, 270, {2, 2, 1, 1, 1, 1}, 75, Kind::kSlide, 30},
+                      DecodeCase{"grey_129x73", 129, 73, {1, 1, 0, 0, 0, 0}, 100, Kind::kSlide, 50},
+                      DecodeCase{"grey_1x1", 1, 1, {1, 1, 0, 0, 0, 0}, 100, Kind::kFlat, 50},
+                      DecodeCase{"chroma_1x1_129x73", 129, 73, {1, 1, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"luminance_4x4_129x73", 129, 73, {4, 4, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"luminance_4x4_1x1", 1, 1, {4, 4, 1, 1, 1, 1}, 100, Kind::kFlat, 50},
+                      DecodeCase{"luminance_3x3_129x73", 129, 73, {3, 3, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"luminance_3x3_7x9", 7, 9, {3, 3, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"filler_100x75", 100, 75, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      DecodeCase{"filler_100x50", 100, 50, {2, 2, 1, 1, 1, 1}, 100, Kind::kSlide, 50},
+                      // Luminance at 1 x 2 of a 2 x 2 maximum is itself halved across.
+                      DecodeCase{"tall_1x2_2x1", 45, 70, {1, 2, 2, 1, 1, 1}, 100, Kind::kSlide, 20},
+                      DecodeCase{"chroma_2x2_2x2", 33, 17, {2, 2, 2, 2, 2, 2}, 100, Kind::kSlide, 50},
+                      DecodeCase{"noise_q100", 64, 48, {1, 1, 1, 1, 1, 1}, 100, Kind::kNoise, 50},
+                      DecodeCase{"noise_q50", 61, 47, {2, 2, 1, 1, 1, 1}, 50, Kind::kNoise, 15},
+                      DecodeCase{"slide_q1", 129, 73, {2, 2, 1, 1, 1, 1}, 1, Kind::kSlide, 10}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -59,7 +59,8 @@ CommandResult Encode(const fs::path& folder, const std::vector<std::string>& arg
 void WritePpm(const fs::path& path, const Surface& picture) {
   std::ofstream out(path, std::ios::binary);
   out << "P6\n" << picture.Width() << " " << picture.Height() << "\n255\n";
-  out.write(reinterpret_cast<const char*>(picture.Bytes().data()), static_cast<std::streamsize>(picture.Bytes().size()));
+  out.write(reinterpret_cast<const char*>(picture.Bytes().data()),
+            static_cast<std::streamsize>(picture.Bytes().size()));
 }
 
 std::vector<std::uint8_t> Expected(const Surface& picture, std::int32_t quality, const std::int32_t (&f)[6],

@@ -54,9 +54,8 @@ TEST(Construction, ExampleTablesInZigZagOrder) {
 
 TEST(Construction, AanScaleHoldsTheStoredValues) {
   cJpeg j;
-  const std::array<double, 8> expected = {0.353553390593273, 0.25489778955208,  0.270598050073098,
-                                          0.300672443467523, 0.353553390593273, 0.449988111568207,
-                                          0.653281482438186, 1.28145772387074};
+  const std::array<double, 8> expected = {0.353553390593273, 0.25489778955208,  0.270598050073098, 0.300672443467523,
+                                          0.353553390593273, 0.449988111568207, 0.653281482438186, 1.28145772387074};
   EXPECT_EQ(Access::AanScale(j), expected);
 }
 
@@ -199,18 +198,11 @@ struct SamplingCase {
 
 TEST(SetSamplingFrequencies, ValidatesAndBuildsTheComponents) {
   const SamplingCase cases[] = {
-      {{1, 1, 0, 0, 0, 0}, true, 1, 1, 1},
-      {{4, 3, 0, 0, 0, 0}, true, 1, 1, 1},  // grey: H1, V1 checked, not used
-      {{2, 2, 1, 1, 1, 1}, true, 3, 2, 2},
-      {{4, 4, 1, 1, 1, 1}, true, 3, 4, 4},
-      {{1, 1, 2, 3, 1, 4}, true, 3, 2, 4},
-      {{0, 1, 1, 1, 1, 1}, false, 0, 0, 0},
-      {{1, 5, 1, 1, 1, 1}, false, 0, 0, 0},
-      {{5, 1, 0, 0, 0, 0}, false, 0, 0, 0},
+      {{1, 1, 0, 0, 0, 0}, true, 1, 1, 1},  {{4, 3, 0, 0, 0, 0}, true, 1, 1, 1},  // grey: H1, V1 checked, not used
+      {{2, 2, 1, 1, 1, 1}, true, 3, 2, 2},  {{4, 4, 1, 1, 1, 1}, true, 3, 4, 4},   {{1, 1, 2, 3, 1, 4}, true, 3, 2, 4},
+      {{0, 1, 1, 1, 1, 1}, false, 0, 0, 0}, {{1, 5, 1, 1, 1, 1}, false, 0, 0, 0},  {{5, 1, 0, 0, 0, 0}, false, 0, 0, 0},
       {{2, 2, 0, 1, 1, 1}, false, 0, 0, 0},  // H2 = 0 checked once any of the last four is set
-      {{2, 2, 1, 1, 1, 5}, false, 0, 0, 0},
-      {{2, 2, 1, -1, 1, 1}, false, 0, 0, 0},
-      {{2, 2, 0, 0, 0, 1}, false, 0, 0, 0},
+      {{2, 2, 1, 1, 1, 5}, false, 0, 0, 0}, {{2, 2, 1, -1, 1, 1}, false, 0, 0, 0}, {{2, 2, 0, 0, 0, 1}, false, 0, 0, 0},
   };
   for (const SamplingCase& c : cases) {
     cJpeg j;

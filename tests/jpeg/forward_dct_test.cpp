@@ -137,8 +137,14 @@ struct Rounding {
 
 TEST(QuantizeBlock, RoundsTheExactProductHalfToEven) {
   const Rounding cases[] = {
-      {1.0f, 2.5f, 2},   {1.0f, -3.5f, -4}, {1.0f, 0.5f, 0},   {1.0f, 1.5f, 2},
-      {1.0f, -0.5f, 0},  {0.5f, 5.0f, 2},   {1.0f, 2.49f, 2},  {1.0f, -1016.0f, -1016},
+      {1.0f, 2.5f, 2},
+      {1.0f, -3.5f, -4},
+      {1.0f, 0.5f, 0},
+      {1.0f, 1.5f, 2},
+      {1.0f, -0.5f, 0},
+      {0.5f, 5.0f, 2},
+      {1.0f, 2.49f, 2},
+      {1.0f, -1016.0f, -1016},
       // 0.1f is 0.100000001490116...: the exact product 2.5000000373 rounds
       // up, while a product first rounded to float (exactly 2.5) would give 2.
       {0.1f, 25.0f, 3},
@@ -165,14 +171,14 @@ TEST(QuantizeBlock, PlacesCoefficientsInZigZagOrderAndAdvancesBy64) {
   std::int32_t p = 64;
   Access::QuantizeBlock(j, data, p, divisor);
   EXPECT_EQ(p, 128);
-  EXPECT_EQ(data[64 + 0], 1);       // (0, 0)
-  EXPECT_EQ(data[64 + 1], 2);       // (0, 1)
-  EXPECT_EQ(data[64 + 2], 9);       // (1, 0)
-  EXPECT_EQ(data[64 + 3], 17);      // (2, 0)
-  EXPECT_EQ(data[64 + 63], 64);     // (7, 7)
-  EXPECT_EQ(data[64 + 35], 57);     // (7, 0)
-  EXPECT_EQ(data[63], 0);           // nothing before p
-  EXPECT_EQ(data[128], 0);          // nothing after p + 63
+  EXPECT_EQ(data[64 + 0], 1);    // (0, 0)
+  EXPECT_EQ(data[64 + 1], 2);    // (0, 1)
+  EXPECT_EQ(data[64 + 2], 9);    // (1, 0)
+  EXPECT_EQ(data[64 + 3], 17);   // (2, 0)
+  EXPECT_EQ(data[64 + 63], 64);  // (7, 7)
+  EXPECT_EQ(data[64 + 35], 57);  // (7, 0)
+  EXPECT_EQ(data[63], 0);        // nothing before p
+  EXPECT_EQ(data[128], 0);       // nothing after p + 63
 }
 
 TEST(QuantizeBlock, DcOfFlatHundredAtQualitySeventyFiveIsHundred) {

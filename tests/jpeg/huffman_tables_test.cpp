@@ -34,9 +34,9 @@ std::vector<std::uint8_t> BitsOf(std::initializer_list<int> lengths) {
 
 TEST(Category, IsTheNumberOfSignificantBits) {
   const std::pair<std::int32_t, std::int32_t> cases[] = {
-      {0, 0},   {1, 1},     {-1, 1},    {2, 2},     {3, 2},     {-3, 2},    {4, 3},     {7, 3},
-      {8, 4},   {-8, 4},    {15, 4},    {16, 5},    {255, 8},   {256, 9},   {1023, 10}, {1024, 11},
-      {-2047, 11}, {2048, 12}, {32767, 15}, {-32768, 16}, {65535, 16},
+      {0, 0},     {1, 1},     {-1, 1},     {2, 2},     {3, 2},      {-3, 2},      {4, 3},
+      {7, 3},     {8, 4},     {-8, 4},     {15, 4},    {16, 5},     {255, 8},     {256, 9},
+      {1023, 10}, {1024, 11}, {-2047, 11}, {2048, 12}, {32767, 15}, {-32768, 16}, {65535, 16},
   };
   for (const auto& [value, category] : cases) EXPECT_EQ(Access::Category(value), category) << value;
 }
@@ -124,7 +124,8 @@ TEST(GenerateOptimalTable, CodesSatisfyKraftForManyDistributions) {
     std::mt19937 random(seed);
     Counts counts{};
     const int symbols = 1 + static_cast<int>(random() % 256);
-    for (int i = 0; i < symbols; ++i) counts[random() % 256] += 1 + (random() % 3 == 0 ? random() % 100000 : random() % 10);
+    for (int i = 0; i < symbols; ++i)
+      counts[random() % 256] += 1 + (random() % 3 == 0 ? random() % 100000 : random() % 10);
     std::size_t used = 0;
     for (int s = 0; s < 256; ++s) used += counts[static_cast<std::size_t>(s)] > 0;
     Table table;
@@ -231,8 +232,8 @@ TEST(CountACSymbols, RunsZrlAndEob) {
 // The MCU walk written with block coordinates: MCU rows, MCU columns, V rows
 // of H blocks; a block outside the component's grid is a filler (DC
 // difference 0, predictor unchanged).
-Counts ReferenceInterleavedDc(const std::vector<std::int16_t>& data, int width, int height, int hmax, int vmax,
-                              int h, int v) {
+Counts ReferenceInterleavedDc(const std::vector<std::int16_t>& data, int width, int height, int hmax, int vmax, int h,
+                              int v) {
   const int mcuColumns = (width + 8 * hmax - 1) / (8 * hmax);
   const int mcuRows = (height + 8 * vmax - 1) / (8 * vmax);
   const int blocksWide = (static_cast<int>(std::ceil(static_cast<double>(h) * width / hmax)) + 7) / 8;
@@ -269,9 +270,9 @@ TEST(CountDCSymbolsInterleaved, VisitsBlocksInMcuOrderWithFillerBlocks) {
       {100, 50, {2, 2, 1, 1, 1, 1}, 112, 21},  // 7 x 4 MCUs; 13 x 7 blocks
       {129, 73, {2, 2, 1, 1, 1, 1}, 180, 10},  // 9 x 5 MCUs; 17 x 10 blocks
       {64, 48, {2, 2, 1, 1, 1, 1}, 48, 0},
-      {40, 20, {3, 3, 1, 1, 1, 1}, 18, 3},     // 2 x 1 MCUs; 5 x 3 blocks
+      {40, 20, {3, 3, 1, 1, 1, 1}, 18, 3},  // 2 x 1 MCUs; 5 x 3 blocks
       {9, 9, {1, 1, 1, 1, 1, 1}, 4, 0},
-      {17, 33, {1, 2, 2, 1, 1, 1}, 12, 2},     // Y 9 x 33: 2 x 5 blocks in 2 x 3 MCUs of 1 x 2
+      {17, 33, {1, 2, 2, 1, 1, 1}, 12, 2},  // Y 9 x 33: 2 x 5 blocks in 2 x 3 MCUs of 1 x 2
   };
   for (const InterleavedCase& c : cases) {
     cJpeg j;
@@ -280,7 +281,8 @@ TEST(CountDCSymbolsInterleaved, VisitsBlocksInMcuOrderWithFillerBlocks) {
     j.SampleHDC(test::SlidePicture(c.width, c.height), c.width, c.height, 0, 0);
     auto& luminance = Access::Comp(j)[0];
     // Distinct DCs, so that only filler blocks give category 0.
-    for (std::size_t n = 0; n * 64 < luminance.Data.size(); ++n) luminance.Data[n * 64] = static_cast<std::int16_t>(n + 1);
+    for (std::size_t n = 0; n * 64 < luminance.Data.size(); ++n)
+      luminance.Data[n * 64] = static_cast<std::int16_t>(n + 1);
     Counts counts{};
     Access::CountDCSymbolsInterleaved(j, luminance.Data, counts, luminance.H, luminance.V);
     std::int64_t total = 0;
@@ -337,7 +339,8 @@ TEST(BuildTables, FillerBlocksGetAnEobCodeWhenNoRealBlockHasOne) {
   cJpeg j;
   j.SampleHDC(test::SlidePicture(100, 75), 100, 75, 0, 0);
   auto& comp = Access::Comp(j);
-  for (std::size_t k = 0; k < comp[0].Data.size(); ++k) comp[0].Data[k] = static_cast<std::int16_t>(k % 64 == 0 ? 3 : 1);
+  for (std::size_t k = 0; k < comp[0].Data.size(); ++k)
+    comp[0].Data[k] = static_cast<std::int16_t>(k % 64 == 0 ? 3 : 1);
   const std::vector<Access::Entry> entries{{0, 0, 0}, {1, 1, 1}, {2, 1, 1}};
   const std::int32_t estimate = Access::BuildTables(j, entries, 0, 2);
   EXPECT_GT(Access::HuffAC(j)[0].CodeMask[0x00], 0);

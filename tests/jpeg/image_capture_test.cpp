@@ -48,9 +48,7 @@ TEST(SampleHDC, PlaneGeometry) {
 // A picture padded by hand (last column, then last row repeated) encodes to
 // the same coefficients as the unpadded one.
 TEST(SampleHDC, EdgesRepeatTheLastColumnThenTheLastRow) {
-  const struct {
-    int width, height;
-  } sizes[] = {{5, 3}, {8, 7}, {7, 8}, {13, 11}, {1, 1}};
+  const struct { int width, height; } sizes[] = {{5, 3}, {8, 7}, {7, 8}, {13, 11}, {1, 1}};
   for (const auto& size : sizes) {
     const Surface picture = test::NoisePicture(size.width, size.height, 7);
     const int paddedWidth = (size.width + 7) / 8 * 8;
@@ -76,9 +74,9 @@ TEST(SampleHDC, SubsampledPlanesAreTheBoxFilteredPicture) {
   const struct {
     int width, height, chromaWidth, chromaHeight;
   } cases[] = {
-      {16, 16, 8, 8},    // exact halves
+      {16, 16, 8, 8},  // exact halves
       {24, 8, 12, 4},
-      {7, 9, 4, 5},      // fractional: 3.5 and 4.5 rounded up
+      {7, 9, 4, 5},  // fractional: 3.5 and 4.5 rounded up
       {129, 73, 65, 37},
   };
   for (const auto& c : cases) {
@@ -102,8 +100,7 @@ TEST(SampleHDC, ReadsTheRectangleAndBlackOutsideTheSurface) {
   cJpeg fromPart;
   fromRectangle.SampleHDC(picture, 16, 8, 20, 5);
   fromPart.SampleHDC(part, 16, 8, 0, 0);
-  for (std::size_t i = 0; i < 3; ++i)
-    EXPECT_EQ(Access::Comp(fromRectangle)[i].Data, Access::Comp(fromPart)[i].Data);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(Access::Comp(fromRectangle)[i].Data, Access::Comp(fromPart)[i].Data);
 
   // Partly outside: the part outside reads black.
   Surface straddling(16, 16);
@@ -113,8 +110,7 @@ TEST(SampleHDC, ReadsTheRectangleAndBlackOutsideTheSurface) {
   cJpeg fromStraddling;
   fromEdge.SampleHDC(picture, 16, 16, 30, 20);
   fromStraddling.SampleHDC(straddling, 16, 16, 0, 0);
-  for (std::size_t i = 0; i < 3; ++i)
-    EXPECT_EQ(Access::Comp(fromEdge)[i].Data, Access::Comp(fromStraddling)[i].Data);
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(Access::Comp(fromEdge)[i].Data, Access::Comp(fromStraddling)[i].Data);
 
   // Entirely outside: black, so luminance DC is -128 * 8 = -1024 at quality 100.
   cJpeg outside;
@@ -198,9 +194,7 @@ TEST(SampleHDC, ZeroOrNegativeSizeCapturesNothing) {
   cJpeg j;
   ASSERT_EQ(j.SampleHDC(test::SlidePicture(16, 16), 16, 16, 0, 0), 0);
   const auto before = Access::Comp(j)[0].Data;
-  const struct {
-    int width, height;
-  } sizes[] = {{0, 5}, {5, 0}, {-3, 5}, {5, -1}};
+  const struct { int width, height; } sizes[] = {{0, 5}, {5, 0}, {-3, 5}, {5, -1}};
   for (const auto& size : sizes) {
     EXPECT_EQ(j.SampleHDC(test::SlidePicture(8, 8), size.width, size.height, 0, 0), 1);
     EXPECT_EQ(Access::X(j), 16);

@@ -87,8 +87,7 @@ TEST(JfifWriter, ColourPictureSegmentsInOrder) {
   cJpeg j;
   const Bytes stream = Capture(j, 129, 73);
   const auto segments = Segments(stream);
-  EXPECT_EQ(Markers(segments),
-            (Bytes{0xD8, 0xE0, 0xFE, 0xDB, 0xDB, 0xC0, 0xC4, 0xC4, 0xC4, 0xC4, 0xDA, 0xD9}));
+  EXPECT_EQ(Markers(segments), (Bytes{0xD8, 0xE0, 0xFE, 0xDB, 0xDB, 0xC0, 0xC4, 0xC4, 0xC4, 0xC4, 0xDA, 0xD9}));
   EXPECT_EQ(segments[5].body, (Bytes{8, 0, 73, 0, 129, 3, 1, 0x22, 0, 2, 0x11, 1, 3, 0x11, 1}));
   EXPECT_EQ(segments[10].body, (Bytes{3, 1, 0x00, 2, 0x11, 3, 0x11, 0, 63, 0}));
   // The tables in the order DC 0, AC 0, DC 1, AC 1.
@@ -223,8 +222,8 @@ TEST(SaveFile, TheNewFileKeepsTheOldFilesPermissions) {
   test::ScratchFolder folder("save-permissions");
   const auto path = folder.Path() / "slide.jpg";
   test::WriteFile(path, Bytes(10, 1));
-  const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                    std::filesystem::perms::group_read;
+  const auto mode =
+      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read;
   std::filesystem::permissions(path, mode);
   cJpeg j;
   j.SampleHDC(test::SlidePicture(8, 8), 8, 8, 0, 0);

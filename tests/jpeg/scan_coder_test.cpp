@@ -110,9 +110,7 @@ TEST(EncodeBlock, CodesDcDifferenceRunsZrlAndEob) {
        {{1, 1}},
        BitString().Add(0, 8).Add(0x01, 8).Add(1, 1).Add(0x00, 8)},
       {"difference against the predictor", 10, 7, {}, BitString().Add(2, 8).Add(0b00, 2).Add(0x00, 8)},
-      {"large difference: category 11", -1024, 1023,
-       {},
-       BitString().Add(11, 8).Add(2047, 11).Add(0x00, 8)},
+      {"large difference: category 11", -1024, 1023, {}, BitString().Add(11, 8).Add(2047, 11).Add(0x00, 8)},
   };
   for (const BlockCase& c : cases) {
     cJpeg j;
@@ -179,14 +177,14 @@ TEST(GroupScans, AtMostThreeComponentsAndTenBlocksPerMcu) {
       {{2, 2, 1, 1, 1, 1}, {{0, 2}}},
       {{1, 1, 1, 1, 1, 1}, {{0, 2}}},
       {{1, 1, 0, 0, 0, 0}, {{0, 0}}},
-      {{4, 4, 1, 1, 1, 1}, {{0, 0}, {1, 2}}},       // 16 alone, then 1 + 1
-      {{3, 3, 1, 1, 1, 1}, {{0, 1}, {2, 2}}},       // 9 + 1 = 10, then Cr
-      {{2, 2, 2, 2, 2, 2}, {{0, 1}, {2, 2}}},       // 4 + 4, then 12 would exceed
+      {{4, 4, 1, 1, 1, 1}, {{0, 0}, {1, 2}}},  // 16 alone, then 1 + 1
+      {{3, 3, 1, 1, 1, 1}, {{0, 1}, {2, 2}}},  // 9 + 1 = 10, then Cr
+      {{2, 2, 2, 2, 2, 2}, {{0, 1}, {2, 2}}},  // 4 + 4, then 12 would exceed
       {{1, 1, 4, 4, 1, 1}, {{0, 0}, {1, 1}, {2, 2}}},
-      {{4, 2, 1, 1, 1, 1}, {{0, 2}}},               // 8 + 1 + 1 = 10
-      {{4, 3, 1, 1, 1, 1}, {{0, 0}, {1, 2}}},       // 12 alone
-      {{2, 4, 2, 1, 1, 1}, {{0, 1}, {2, 2}}},       // 8 + 2 = 10, then 11 would exceed
-      {{3, 3, 2, 1, 1, 1}, {{0, 0}, {1, 2}}},       // 9 + 2 = 11: Y alone
+      {{4, 2, 1, 1, 1, 1}, {{0, 2}}},          // 8 + 1 + 1 = 10
+      {{4, 3, 1, 1, 1, 1}, {{0, 0}, {1, 2}}},  // 12 alone
+      {{2, 4, 2, 1, 1, 1}, {{0, 1}, {2, 2}}},  // 8 + 2 = 10, then 11 would exceed
+      {{3, 3, 2, 1, 1, 1}, {{0, 0}, {1, 2}}},  // 9 + 2 = 11: Y alone
   };
   for (const GroupCase& c : cases) {
     cJpeg j;
@@ -223,8 +221,7 @@ Bytes ExpectedScans(cJpeg& j) {
   auto codeBlock = [](test::BitString& bits, int difference) {
     const int category = Access::Category(difference);
     bits.Add(static_cast<std::uint32_t>(category), 8);
-    if (category > 0)
-      bits.Add(static_cast<std::uint32_t>(difference >= 0 ? difference : difference - 1), category);
+    if (category > 0) bits.Add(static_cast<std::uint32_t>(difference >= 0 ? difference : difference - 1), category);
     bits.Add(0x00, 8);  // EOB: the test blocks have no AC coefficients
   };
 
@@ -281,14 +278,12 @@ TEST(EncodeScans, McuOrderFillerBlocksAndScanSplits) {
   const ScanCase cases[] = {
       {100, 75, {2, 2, 1, 1, 1, 1}},  // last MCU column: one real, one filler block per row
       {100, 50, {2, 2, 1, 1, 1, 1}},  // and the last MCU row's second block row is all filler
-      {129, 73, {2, 2, 1, 1, 1, 1}},
-      {64, 32, {2, 2, 1, 1, 1, 1}},   // no filler blocks
-      {37, 21, {1, 1, 1, 1, 1, 1}},   // one block of each per MCU, never filler
-      {37, 21, {1, 1, 0, 0, 0, 0}},   // one component: one scan, stored order
-      {70, 45, {4, 4, 1, 1, 1, 1}},   // Y alone, then Cb and Cr
-      {70, 45, {3, 3, 1, 1, 1, 1}},   // Y and Cb, then Cr alone
-      {45, 70, {1, 2, 2, 1, 1, 1}},
-      {9, 9, {4, 2, 2, 4, 1, 1}},
+      {129, 73, {2, 2, 1, 1, 1, 1}}, {64, 32, {2, 2, 1, 1, 1, 1}},  // no filler blocks
+      {37, 21, {1, 1, 1, 1, 1, 1}},                                 // one block of each per MCU, never filler
+      {37, 21, {1, 1, 0, 0, 0, 0}},                                 // one component: one scan, stored order
+      {70, 45, {4, 4, 1, 1, 1, 1}},                                 // Y alone, then Cb and Cr
+      {70, 45, {3, 3, 1, 1, 1, 1}},                                 // Y and Cb, then Cr alone
+      {45, 70, {1, 2, 2, 1, 1, 1}},  {9, 9, {4, 2, 2, 4, 1, 1}},
   };
   for (const ScanCase& c : cases) {
     cJpeg j;

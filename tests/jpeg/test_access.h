@@ -61,8 +61,7 @@ struct cJpegTestAccess {
   static void GenerateOptimalTable(Table& t, Counts& c) { cJpeg::GenerateOptimalTable(t, c); }
   static void DeriveHuffmanCodes(Table& t, std::int32_t largest) { cJpeg::DeriveHuffmanCodes(t, largest); }
 
-  static std::vector<Group> GroupScans(cJpeg& j, const std::vector<Entry>& e, std::int32_t first,
-                                       std::int32_t last) {
+  static std::vector<Group> GroupScans(cJpeg& j, const std::vector<Entry>& e, std::int32_t first, std::int32_t last) {
     return cJpeg::GroupScans(j.m_Comp, e, first, last);
   }
   // Starts an output buffer of `size` bytes at position 0.
@@ -71,9 +70,7 @@ struct cJpegTestAccess {
     j.m_Pos = 0;
     j.BitWriterReset();
   }
-  static std::vector<std::uint8_t> Output(cJpeg& j) {
-    return {j.m_Data.begin(), j.m_Data.begin() + j.m_Pos};
-  }
+  static std::vector<std::uint8_t> Output(cJpeg& j) { return {j.m_Data.begin(), j.m_Data.begin() + j.m_Pos}; }
   static void PutBits(cJpeg& j, std::int32_t mask, std::int32_t value) { j.PutBits(mask, value); }
   static void BitWriterFlush(cJpeg& j) { j.BitWriterFlush(); }
   static void EncodeBlock(cJpeg& j, const std::vector<std::int16_t>& d, std::int32_t& s, std::int32_t& p,

@@ -129,8 +129,8 @@ std::string TurboDecodeProblem(const std::vector<std::uint8_t>& jpeg) {
   jpeg_destroy_decompress(&probe);
 
   std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
-  if (tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), rgb.data(), width, width * 3,
-                    height, TJPF_RGB, 0) != 0) {
+  if (tjDecompress2(handle, jpeg.data(), static_cast<unsigned long>(jpeg.size()), rgb.data(), width, width * 3, height,
+                    TJPF_RGB, 0) != 0) {
     problem = tjGetErrorStr2(handle);
     if (tjGetErrorCode(handle) == TJERR_WARNING) problem = "warning: " + problem;
   }
@@ -180,8 +180,7 @@ std::vector<std::uint8_t> BitString::Bytes() const {
 }
 
 ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(std::filesystem::temp_directory_path() /
-            ("quillet-jpeg-" + name + "-" + std::to_string(::getpid()))) {
+    : path_(std::filesystem::temp_directory_path() / ("quillet-jpeg-" + name + "-" + std::to_string(::getpid()))) {
   std::filesystem::remove_all(path_);
   std::filesystem::create_directories(path_);
 }

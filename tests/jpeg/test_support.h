@@ -25,9 +25,9 @@ Surface NoisePicture(int width, int height, unsigned seed);
 double Luminance(Rgb pixel);
 
 struct Decoded {
-  bool ok = false;            // decoded at all
-  int warnings = 0;           // libjpeg warnings (corrupt data, premature end, ...)
-  std::string message;        // the error, when not ok
+  bool ok = false;      // decoded at all
+  int warnings = 0;     // libjpeg warnings (corrupt data, premature end, ...)
+  std::string message;  // the error, when not ok
   int width = 0;
   int height = 0;
   int components = 0;

@@ -33,7 +33,9 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -67,8 +69,8 @@ TEST(ReplaceFile, CreatesAMissingFileAndKeepsTheOldPermissionsOnReplace) {
   ReplaceFile(folder / "new.jpg", std::string("\xFF\xD8", 2));
   EXPECT_EQ(ReadBytes(folder / "new.jpg"), std::string("\xFF\xD8", 2));
 
-  const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                    std::filesystem::perms::group_read;
+  const auto mode =
+      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read;
   std::filesystem::permissions(folder / "new.jpg", mode);
   ReplaceFile(folder / "new.jpg", "again");
   EXPECT_EQ(std::filesystem::status(folder / "new.jpg").permissions(), mode);
@@ -103,9 +105,7 @@ TEST(ReplaceFile, FailuresNameTheFileAndTheReasonAndLeaveNothing) {
   }
 }
 
-TEST(ReplaceFile, AnEmptyNameIsRefused) {
-  EXPECT_THROW(ReplaceFile("", "x"), FileWriteError);
-}
+TEST(ReplaceFile, AnEmptyNameIsRefused) { EXPECT_THROW(ReplaceFile("", "x"), FileWriteError); }
 
 }  // namespace
 }  // namespace quillet

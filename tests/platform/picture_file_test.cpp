@@ -24,8 +24,8 @@ class PictureFile : public ::testing::Test {
  protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("quillet-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-               "-" + std::to_string(::getpid()));
+              ("quillet-picture-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+               std::to_string(::getpid()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }
@@ -33,8 +33,8 @@ class PictureFile : public ::testing::Test {
 
   fs::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const fs::path path = folder_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
   }
 
@@ -53,8 +53,9 @@ Surface Pattern(int width, int height) {
   Surface s(width, height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      s.SetPixel(x, y, {static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 30),
-                        static_cast<std::uint8_t>(100 + x + y)});
+      s.SetPixel(x, y,
+                 {static_cast<std::uint8_t>(x * 20), static_cast<std::uint8_t>(y * 30),
+                  static_cast<std::uint8_t>(100 + x + y)});
   return s;
 }
 

@@ -63,13 +63,12 @@ TEST_P(BoxFilterRatios, MatchesTheAreaWeightedMeanRoundedHalfUp) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExactAndFractional, BoxFilterRatios,
-                         ::testing::Values(Ratio{8, 8, 4, 4},     // exact halves
-                                           Ratio{9, 9, 3, 3},     // exact thirds
-                                           Ratio{7, 5, 3, 2},     // fractional both ways
+                         ::testing::Values(Ratio{8, 8, 4, 4},       // exact halves
+                                           Ratio{9, 9, 3, 3},       // exact thirds
+                                           Ratio{7, 5, 3, 2},       // fractional both ways
                                            Ratio{100, 75, 50, 38},  // chroma plane of 100 x 75
-                                           Ratio{5, 3, 8, 7},     // enlarging
-                                           Ratio{1, 1, 3, 2},
-                                           Ratio{13, 1, 4, 1}));
+                                           Ratio{5, 3, 8, 7},       // enlarging
+                                           Ratio{1, 1, 3, 2}, Ratio{13, 1, 4, 1}));
 
 TEST(BoxFilter, EqualSizesAreAPlainCopy) {
   const Surface src = GreyRamp(11, 7);

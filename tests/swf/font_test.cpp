@@ -24,13 +24,12 @@ TEST(FontFace, ArialFindsAMetricCompatibleFace) {
   EXPECT_FALSE(outlines.Italic());
 }
 
-TEST(FontFace, GenericFamilyTakesTheDefaultFace) {
-  EXPECT_FALSE(FindFontFace("sans-serif").file.empty());
-}
+TEST(FontFace, GenericFamilyTakesTheDefaultFace) { EXPECT_FALSE(FindFontFace("sans-serif").file.empty()); }
 
 TEST(FontFace, UnknownAndEmptyNamesAreRefused) {
   const std::pair<const char*, const char*> cases[] = {
-      {"No Such Font Quillet", "no font face was found for \"No Such Font Quillet\" (install the font or a metric-compatible one)"},
+      {"No Such Font Quillet",
+       "no font face was found for \"No Such Font Quillet\" (install the font or a metric-compatible one)"},
       {"", "no font name was given"},
   };
   for (const auto& [name, message] : cases) {
@@ -100,7 +99,8 @@ TEST(FontOutlines, SpaceIsBlankAndDigitsShareOneAdvance) {
   EXPECT_TRUE(space.shape.records.empty());
   EXPECT_EQ(space.bounds, Rect{});
   EXPECT_GT(space.advance, 0);
-  for (char32_t digit = U'1'; digit <= U'9'; ++digit) EXPECT_EQ(outlines.Glyph(digit).advance, outlines.Glyph(U'0').advance);
+  for (char32_t digit = U'1'; digit <= U'9'; ++digit)
+    EXPECT_EQ(outlines.Glyph(digit).advance, outlines.Glyph(U'0').advance);
   EXPECT_GT(outlines.Ascent(), outlines.Descent());
   EXPECT_GT(outlines.Descent(), 0);
 }
@@ -126,7 +126,8 @@ double CubicAt(const double (&v)[4], double t) {
 // Largest distance from sampled points of the quadratic pieces to the cubic.
 double LargestDeviation(const CubicCase& cubic, const std::vector<QuadraticPiece>& pieces) {
   std::vector<std::pair<double, double>> curve;
-  for (int step = 0; step <= 4000; ++step) curve.emplace_back(CubicAt(cubic.x, step / 4000.0), CubicAt(cubic.y, step / 4000.0));
+  for (int step = 0; step <= 4000; ++step)
+    curve.emplace_back(CubicAt(cubic.x, step / 4000.0), CubicAt(cubic.y, step / 4000.0));
   double largest = 0;
   double fromX = cubic.x[0], fromY = cubic.y[0];
   for (const QuadraticPiece& piece : pieces) {
@@ -146,10 +147,10 @@ double LargestDeviation(const CubicCase& cubic, const std::vector<QuadraticPiece
 
 TEST(CubicApproximation, PiecesStayWithinTheToleranceAndEndAtTheEnd) {
   const CubicCase cases[] = {
-      {{0, 0, 1000, 1000}, {0, 1000, 1000, 0}},          // an arch
-      {{0, 2000, -1000, 1000}, {0, 500, 500, 0}},        // an S with a loop
-      {{0, 300, 600, 900}, {0, 100, 200, 300}},          // a straight line
-      {{0, 10000, -10000, 0}, {0, 8000, 8000, 0}},       // a sharp cusp
+      {{0, 0, 1000, 1000}, {0, 1000, 1000, 0}},     // an arch
+      {{0, 2000, -1000, 1000}, {0, 500, 500, 0}},   // an S with a loop
+      {{0, 300, 600, 900}, {0, 100, 200, 300}},     // a straight line
+      {{0, 10000, -10000, 0}, {0, 8000, 8000, 0}},  // a sharp cusp
   };
   for (const double tolerance : {1.0, 10.0}) {
     for (const CubicCase& cubic : cases) {

@@ -59,15 +59,21 @@ TEST(JpegCheck, RefusedStreamsNameThePictureAndTheReason) {
        "it is progressive (SOF2); only baseline pictures can be embedded"},
       {"lossless", [&] { return WithMarker(baseline, 0xC0, 0xC3); }, "its coding process (SOF3) is not baseline"},
       {"twelve-bit", [&] { return WithMarker(baseline, 0xC0, 0xC1, 2, 12); }, "its samples are not 8-bit"},
-      {"no size", [&] {
+      {"no size",
+       [&] {
          Bytes jpeg = WithMarker(baseline, 0xC0, 0xC0, 3, 0);
          return WithMarker(jpeg, 0xC0, 0xC0, 4, 0);
-       }, "its frame header gives no size"},
+       },
+       "its frame header gives no size"},
       {"cut in the scan", [&] { return Bytes(baseline.begin(), baseline.end() - 40); },
        "it ends inside the scan data, before EOI (FF D9)"},
       {"without EOI", [&] { return Bytes(baseline.begin(), baseline.end() - 2); },
        "it ends inside the scan data, before EOI (FF D9)"},
-      {"only SOI and EOI", [] { return Bytes{0xFF, 0xD8, 0xFF, 0xD9}; }, "it has no frame header (SOF0)"},
+      {"only SOI and EOI",
+       [] {
+         return Bytes{0xFF, 0xD8, 0xFF, 0xD9};
+       },
+       "it has no frame header (SOF0)"},
       {"segment past the end", [] { return Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x40, 0x00}; },
        "a marker segment runs past the end of the file"},
       {"garbage after SOI", [] { return Bytes{0xFF, 0xD8, 0x12, 0x34, 0xFF, 0xD9}; }, "a marker is missing at byte 2"},
@@ -77,7 +83,8 @@ TEST(JpegCheck, RefusedStreamsNameThePictureAndTheReason) {
       CheckBaselineJpeg(entry.make(), "slides/s1.jpg");
       ADD_FAILURE() << entry.name << ": accepted";
     } catch (const quillet::Error& error) {
-      EXPECT_EQ(std::string(error.what()), std::string("the picture \"slides/s1.jpg\" is not a baseline JPEG file: ") + entry.reason)
+      EXPECT_EQ(std::string(error.what()),
+                std::string("the picture \"slides/s1.jpg\" is not a baseline JPEG file: ") + entry.reason)
           << entry.name;
     }
   }

@@ -35,22 +35,21 @@ void ExpectIndependentParserAccepts(const std::filesystem::path& movie, std::siz
   const swf_test::ParserResult result = swf_test::ParseWithIndependentParser(movie);
   ASSERT_EQ(result.exitCode, 0) << result.output;
   std::size_t lines = 0;
-  for (std::size_t at = result.output.find("frame "); at != std::string::npos; at = result.output.find("frame ", at + 1)) ++lines;
+  for (std::size_t at = result.output.find("frame "); at != std::string::npos;
+       at = result.output.find("frame ", at + 1))
+    ++lines;
   EXPECT_EQ(lines, frames) << result.output;
 }
 
-const std::vector<std::string> kFirstFrame = {
-    "FileAttributes", "SetBackgroundColor", "DoAction",
-    "DefineBitsJPEG2", "DefineShape", "DefineButton2", "PlaceObject2",  // picture button
-    "DefineFont3", "DefineText", "PlaceObject2",                        // counter
-    "DefineShape", "DefineButton2", "PlaceObject2",                     // right arrow
-    "DefineShape", "DefineButton2", "PlaceObject2"};                    // left arrow
+const std::vector<std::string> kFirstFrame = {"FileAttributes", "SetBackgroundColor", "DoAction",     "DefineBitsJPEG2",
+                                              "DefineShape",    "DefineButton2",      "PlaceObject2",  // picture button
+                                              "DefineFont3",    "DefineText",         "PlaceObject2",  // counter
+                                              "DefineShape",    "DefineButton2",      "PlaceObject2",  // right arrow
+                                              "DefineShape",    "DefineButton2",      "PlaceObject2"};  // left arrow
 const std::vector<std::string> kLaterFrame = {
-    "DoAction", "RemoveObject2", "RemoveObject2", "RemoveObject2", "RemoveObject2",
-    "DefineBitsJPEG2", "DefineShape", "DefineButton2", "PlaceObject2",
-    "DefineText", "PlaceObject2",
-    "DefineShape", "DefineButton2", "PlaceObject2",
-    "DefineShape", "DefineButton2", "PlaceObject2"};
+    "DoAction",      "RemoveObject2", "RemoveObject2", "RemoveObject2", "RemoveObject2", "DefineBitsJPEG2",
+    "DefineShape",   "DefineButton2", "PlaceObject2",  "DefineText",    "PlaceObject2",  "DefineShape",
+    "DefineButton2", "PlaceObject2",  "DefineShape",   "DefineButton2", "PlaceObject2"};
 
 struct SlideShowCase {
   int slides;
@@ -80,7 +79,8 @@ TEST_P(SlideShow, TagsPerFrameMatchTheCallSequence) {
   EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "FWS");
   EXPECT_EQ(bytes[3], 10);
   const MovieFile model = movie.Assemble();
-  EXPECT_EQ(model.frameSize, (Rect{0, static_cast<std::int32_t>(20 * show.width), 0, static_cast<std::int32_t>(20 * show.height)}));
+  EXPECT_EQ(model.frameSize,
+            (Rect{0, static_cast<std::int32_t>(20 * show.width), 0, static_cast<std::int32_t>(20 * show.height)}));
   EXPECT_EQ(model.frameRate, 24 << 8);
   EXPECT_EQ(std::get<SetBackgroundColorTag>(model.tags[1]).color, (Rgba{255, 255, 255, 255}));
   ExpectIndependentParserAccepts(path, static_cast<std::size_t>(show.slides));
@@ -104,20 +104,24 @@ TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
     // This frame removes the previous frame's four depths and places four new ones on top.
     const std::uint16_t first = static_cast<std::uint16_t>(4 * frame + 1);
     EXPECT_EQ(placed, (std::vector<std::uint16_t>{first, static_cast<std::uint16_t>(first + 1),
-                                                  static_cast<std::uint16_t>(first + 2), static_cast<std::uint16_t>(first + 3)}))
+                                                  static_cast<std::uint16_t>(first + 2),
+                                                  static_cast<std::uint16_t>(first + 3)}))
         << "frame " << frame;
     if (frame == 0) {
       EXPECT_TRUE(removed.empty());
     } else {
-      EXPECT_EQ(removed, (std::vector<std::uint16_t>{static_cast<std::uint16_t>(first - 4), static_cast<std::uint16_t>(first - 3),
-                                                     static_cast<std::uint16_t>(first - 2), static_cast<std::uint16_t>(first - 1)}))
+      EXPECT_EQ(removed, (std::vector<std::uint16_t>{
+                             static_cast<std::uint16_t>(first - 4), static_cast<std::uint16_t>(first - 3),
+                             static_cast<std::uint16_t>(first - 2), static_cast<std::uint16_t>(first - 1)}))
           << "frame " << frame;
     }
     // Picture and right arrow play on; the left arrow goes back one frame (0 on the first).
     ASSERT_EQ(buttonActions.size(), 3u) << "frame " << frame;
     EXPECT_EQ(buttonActions[0], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
     EXPECT_EQ(buttonActions[1], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
-    EXPECT_EQ(buttonActions[2], (std::vector<ActionRecord>{{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame == 0 ? 0 : frame - 1)}}));
+    EXPECT_EQ(
+        buttonActions[2],
+        (std::vector<ActionRecord>{{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame == 0 ? 0 : frame - 1)}}));
     EXPECT_EQ(counter, std::to_string(frame + 1) + "/" + std::to_string(show.slides));
     placed.clear();
     removed.clear();
@@ -143,7 +147,8 @@ TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
       EXPECT_EQ(value->records[0].fontId, font->fontId);
       EXPECT_EQ(value->records[0].textHeight, 400);
       EXPECT_EQ(value->records[0].color, (Rgba{0, 96, 128, 255}));
-      for (const GlyphEntry& glyph : value->records[0].glyphs) counter += static_cast<char>(font->glyphs.at(glyph.index).code);
+      for (const GlyphEntry& glyph : value->records[0].glyphs)
+        counter += static_cast<char>(font->glyphs.at(glyph.index).code);
     } else if (const auto* value = std::get_if<DefineBitsJpeg2Tag>(&tag)) {
       EXPECT_EQ(value->jpegData, swf_test::ReadFile(pictures.at(static_cast<std::size_t>(frame))));
     } else if (std::holds_alternative<ShowFrameTag>(tag)) {
@@ -180,10 +185,11 @@ TEST(SlideShowGeometry, ArrowsCounterAndPictureSitWhereTheCallsPutThem) {
       fills.push_back(shape->shape.fillStyles.at(0));
       EXPECT_EQ(shape->version, ShapeVersion::kDefineShape);
     }
-    if (const auto* place = std::get_if<PlaceObject2Tag>(&tag); place != nullptr && place->depth == 2) textPlacement = place->matrix;
+    if (const auto* place = std::get_if<PlaceObject2Tag>(&tag); place != nullptr && place->depth == 2)
+      textPlacement = place->matrix;
   }
   ASSERT_EQ(shapeBounds.size(), 3u);
-  EXPECT_EQ(shapeBounds[0], (Rect{0, 7200, 0, 5400}));       // the picture
+  EXPECT_EQ(shapeBounds[0], (Rect{0, 7200, 0, 5400}));        // the picture
   EXPECT_EQ(shapeBounds[1], (Rect{6700, 6950, 4850, 5100}));  // right arrow
   EXPECT_EQ(shapeBounds[2], (Rect{5150, 5400, 4850, 5100}));  // left arrow
   EXPECT_EQ(fills[0].type, FillType::kClippedBitmap);
@@ -229,7 +235,7 @@ TEST(Polygons, FillSideFollowsTheWindingAndOpenPolygonsAreClosed) {
       {{{250, 125}, {-250, 125}, {0, -250}}, true},   // right arrow: clockwise on screen (y down)
       {{{0, 250}, {-250, -125}, {250, -125}}, true},  // left arrow: clockwise too
       {{{-250, 125}, {250, 125}, {0, -250}}, false},  // counter-clockwise: inside on the left
-      {{{100, 0}, {0, 100}}, true},                    // open: closed back to the start
+      {{{100, 0}, {0, 100}}, true},                   // open: closed back to the start
   };
   for (const Case& entry : cases) {
     Object shape;
@@ -291,7 +297,8 @@ TEST(Text, LongTextSplitsIntoRecordsOf255GlyphsWithCumulativelyRoundedAdvances) 
   // The baseline sits so that the top of the digit's ink is at the text's y.
   ASSERT_LT(font.glyphs[0].bounds.yMin, 0);
   EXPECT_LT(-font.glyphs[0].bounds.yMin, font.ascent);
-  EXPECT_EQ(*tag.records[0].yOffset, static_cast<std::int16_t>(std::nearbyint(-font.glyphs[0].bounds.yMin * 333.0 / 20480)));
+  EXPECT_EQ(*tag.records[0].yOffset,
+            static_cast<std::int16_t>(std::nearbyint(-font.glyphs[0].bounds.yMin * 333.0 / 20480)));
   const auto path = folder / "long.swf";
   movie.WriteMovie(path.string());
   ExpectIndependentParserAccepts(path, 1);
@@ -311,23 +318,50 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
     return (folder / "p.jpg").string();
   };
   const RefusedCall cases[] = {
-      {"missing picture", [](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 200, 200, 10, 10, (folder / "none.jpg").string()); },
+      {"missing picture",
+       [](const ScratchFolder& folder) {
+         Object o;
+         o.MakePicture(0, 0, 200, 200, 10, 10, (folder / "none.jpg").string());
+       },
        "MakePicture: the picture \"<folder>/none.jpg\" does not exist"},
-      {"progressive picture", [](const ScratchFolder& folder) {
+      {"progressive picture",
+       [](const ScratchFolder& folder) {
          swf_test::WriteFile(folder / "p.jpg", swf_test::MakeJpeg(8, 8, swf_test::JpegKind::kProgressive));
          Object o;
          o.MakePicture(0, 0, 160, 160, 8, 8, (folder / "p.jpg").string());
        },
-       "MakePicture: the picture \"<folder>/p.jpg\" is not a baseline JPEG file: it is progressive (SOF2); only baseline pictures can be embedded"},
-      {"picture of no pixels", [&](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 160, 160, 0, 8, picture(folder)); },
+       "MakePicture: the picture \"<folder>/p.jpg\" is not a baseline JPEG file: it is progressive (SOF2); only "
+       "baseline pictures can be embedded"},
+      {"picture of no pixels",
+       [&](const ScratchFolder& folder) {
+         Object o;
+         o.MakePicture(0, 0, 160, 160, 0, 8, picture(folder));
+       },
        "MakePicture: the pixel size 0 x 8 is not at least 1 x 1"},
-      {"picture of no size", [&](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 0, 160, 8, 8, picture(folder)); },
+      {"picture of no size",
+       [&](const ScratchFolder& folder) {
+         Object o;
+         o.MakePicture(0, 0, 0, 160, 8, 8, picture(folder));
+       },
        "MakePicture: the picture size 0 x 160 twips is not positive"},
-      {"add nothing", [](const ScratchFolder&) { Movie m; Object o; m.AddObject(o); },
-       "AddObject: the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple first)"},
-      {"remove unplaced", [](const ScratchFolder&) { Movie m; Object o; o.MakePolygon(0, 0); m.RemoveObject(o); },
+      {"add nothing",
+       [](const ScratchFolder&) {
+         Movie m;
+         Object o;
+         m.AddObject(o);
+       },
+       "AddObject: the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple "
+       "first)"},
+      {"remove unplaced",
+       [](const ScratchFolder&) {
+         Movie m;
+         Object o;
+         o.MakePolygon(0, 0);
+         m.RemoveObject(o);
+       },
        "RemoveObject: the object is not in the movie at frame 0 (it was never added, or was removed already)"},
-      {"remove twice", [](const ScratchFolder&) {
+      {"remove twice",
+       [](const ScratchFolder&) {
          Movie m;
          Object o;
          o.MakePolygon(0, 0);
@@ -337,7 +371,8 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          m.RemoveObject(o);
        },
        "RemoveObject: the object is not in the movie at frame 1 (it was never added, or was removed already)"},
-      {"remove before placing", [](const ScratchFolder&) {
+      {"remove before placing",
+       [](const ScratchFolder&) {
          Movie m;
          Object o;
          o.MakePolygon(0, 0);
@@ -347,7 +382,8 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          m.RemoveObject(o);
        },
        "RemoveObject: the object is not in the movie at frame 1 (it was never added, or was removed already)"},
-      {"event code 5", [](const ScratchFolder&) {
+      {"event code 5",
+       [](const ScratchFolder&) {
          Object shape, button;
          Action play;
          play.MakeActionPlay();
@@ -356,9 +392,17 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          button.QueueEvent(play, 5);
        },
        "QueueEvent: event code 5 is not supported (6, released inside, is)"},
-      {"event on a polygon", [](const ScratchFolder&) { Object o; Action a; a.MakeActionPlay(); o.MakePolygon(0, 0); o.QueueEvent(a, 6); },
+      {"event on a polygon",
+       [](const ScratchFolder&) {
+         Object o;
+         Action a;
+         a.MakeActionPlay();
+         o.MakePolygon(0, 0);
+         o.QueueEvent(a, 6);
+       },
        "QueueEvent: the object is not a button (call MakeButtonSimple first)"},
-      {"event with an unmade action", [](const ScratchFolder&) {
+      {"event with an unmade action",
+       [](const ScratchFolder&) {
          Object shape, button;
          Action nothing;
          shape.MakePolygon(0, 0);
@@ -366,47 +410,123 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          button.QueueEvent(nothing, 6);
        },
        "QueueEvent: the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)"},
-      {"goto frame below 0", [](const ScratchFolder&) { Movie m; m.GotoFrame(-1); }, "GotoFrame: frame -1 is below 0"},
-      {"goto action below 0", [](const ScratchFolder&) { Action a; a.MakeActionGotoFrame(-2); },
+      {"goto frame below 0",
+       [](const ScratchFolder&) {
+         Movie m;
+         m.GotoFrame(-1);
+       },
+       "GotoFrame: frame -1 is below 0"},
+      {"goto action below 0",
+       [](const ScratchFolder&) {
+         Action a;
+         a.MakeActionGotoFrame(-2);
+       },
        "MakeActionGotoFrame: frame -2 is outside 0 to 65534"},
-      {"unknown font", [](const ScratchFolder&) { Object o; o.MakeTextSimple("No Such Font Quillet", "1/2", 0, 0, 400); },
-       "MakeTextSimple: no font face was found for \"No Such Font Quillet\" (install the font or a metric-compatible one)"},
-      {"text size 0", [](const ScratchFolder&) { Object o; o.MakeTextSimple("Arial", "1/2", 0, 0, 0); },
+      {"unknown font",
+       [](const ScratchFolder&) {
+         Object o;
+         o.MakeTextSimple("No Such Font Quillet", "1/2", 0, 0, 400);
+       },
+       "MakeTextSimple: no font face was found for \"No Such Font Quillet\" (install the font or a metric-compatible "
+       "one)"},
+      {"text size 0",
+       [](const ScratchFolder&) {
+         Object o;
+         o.MakeTextSimple("Arial", "1/2", 0, 0, 0);
+       },
        "MakeTextSimple: the text size 0 is not positive"},
-      {"text not UTF-8", [](const ScratchFolder&) { Object o; o.MakeTextSimple("Arial", "a\xC3", 0, 0, 400); },
+      {"text not UTF-8",
+       [](const ScratchFolder&) {
+         Object o;
+         o.MakeTextSimple("Arial", "a\xC3", 0, 0, 400);
+       },
        "MakeTextSimple: the text \"a\xC3\" is not valid UTF-8"},
-      {"text beyond U+FFFF", [](const ScratchFolder&) { Object o; o.MakeTextSimple("Arial", "\xF0\x9F\x98\x80", 0, 0, 400); },
+      {"text beyond U+FFFF",
+       [](const ScratchFolder&) {
+         Object o;
+         o.MakeTextSimple("Arial", "\xF0\x9F\x98\x80", 0, 0, 400);
+       },
        "MakeTextSimple: the text \"\xF0\x9F\x98\x80\" holds a character beyond U+FFFF, which SWF fonts cannot hold"},
-      {"frame too wide", [](const ScratchFolder&) { Movie m; m.SetSize(3e9f, 100); },
+      {"frame too wide",
+       [](const ScratchFolder&) {
+         Movie m;
+         m.SetSize(3e9f, 100);
+       },
        "SetSize: the width of 3000000000 twips does not fit the SWF coordinate fields"},
-      {"frame of no size", [](const ScratchFolder&) { Movie m; m.SetSize(0, 100); },
+      {"frame of no size",
+       [](const ScratchFolder&) {
+         Movie m;
+         m.SetSize(0, 100);
+       },
        "SetSize: the frame size 0 x 100 twips is not positive"},
-      {"polygon far away", [](const ScratchFolder&) { Object o; o.MakePolygon(-2e9f, 0); },
+      {"polygon far away",
+       [](const ScratchFolder&) {
+         Object o;
+         o.MakePolygon(-2e9f, 0);
+       },
        "MakePolygon: x of -2000000000 twips does not fit the SWF coordinate fields"},
-      {"colour 300", [](const ScratchFolder&) { Object o; o.MakePolygon(0, 0); o.SetSolidFill(300, 0, 0, 255); },
+      {"colour 300",
+       [](const ScratchFolder&) {
+         Object o;
+         o.MakePolygon(0, 0);
+         o.SetSolidFill(300, 0, 0, 255);
+       },
        "SetSolidFill: colour component 300 is outside 0 to 255"},
-      {"fill on a picture", [&](const ScratchFolder& folder) { Object o; o.MakePicture(0, 0, 160, 160, 8, 8, picture(folder)); o.SetSolidFill(0, 0, 0, 255); },
+      {"fill on a picture",
+       [&](const ScratchFolder& folder) {
+         Object o;
+         o.MakePicture(0, 0, 160, 160, 8, 8, picture(folder));
+         o.SetSolidFill(0, 0, 0, 255);
+       },
        "SetSolidFill: only a polygon or a text has a fill (call MakePolygon or MakeTextSimple first)"},
-      {"line without polygon", [](const ScratchFolder&) { Object o; o.AddStraightLine(1, 1); },
+      {"line without polygon",
+       [](const ScratchFolder&) {
+         Object o;
+         o.AddStraightLine(1, 1);
+       },
        "AddStraightLine: the object is not a polygon (call MakePolygon first)"},
-      {"background colour", [](const ScratchFolder&) { Movie m; m.SetFrameBkColor(0, -1, 0); },
+      {"background colour",
+       [](const ScratchFolder&) {
+         Movie m;
+         m.SetFrameBkColor(0, -1, 0);
+       },
        "SetFrameBkColor: colour component -1 is outside 0 to 255"},
-      {"rate 0", [](const ScratchFolder&) { Movie m; m.SetFrameRate(0); },
+      {"rate 0",
+       [](const ScratchFolder&) {
+         Movie m;
+         m.SetFrameRate(0);
+       },
        "SetFrameRate: the rate 0 is outside 1 to 255 frames per second"},
-      {"button of nothing", [](const ScratchFolder&) { Object shape, button; button.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0); },
-       "MakeButtonSimple: the shape object has nothing made (call MakePolygon, MakeTextSimple or MakePicture on it first)"},
-      {"button of a button", [](const ScratchFolder&) {
+      {"button of nothing",
+       [](const ScratchFolder&) {
+         Object shape, button;
+         button.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0);
+       },
+       "MakeButtonSimple: the shape object has nothing made (call MakePolygon, MakeTextSimple or MakePicture on it "
+       "first)"},
+      {"button of a button",
+       [](const ScratchFolder&) {
          Object shape, inner, outer;
          shape.MakePolygon(0, 0);
          inner.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0);
          outer.MakeButtonSimple(inner, 0, 0, 0, 0, 0, 0, 0, 0);
        },
        "MakeButtonSimple: a button cannot show another button"},
-      {"action unmade", [](const ScratchFolder&) { Movie m; Action a; m.AddAction(a); },
+      {"action unmade",
+       [](const ScratchFolder&) {
+         Movie m;
+         Action a;
+         m.AddAction(a);
+       },
        "AddAction: the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)"},
-      {"write without size", [](const ScratchFolder& folder) { Movie m; m.WriteMovie((folder / "m.swf").string()); },
+      {"write without size",
+       [](const ScratchFolder& folder) {
+         Movie m;
+         m.WriteMovie((folder / "m.swf").string());
+       },
        "WriteMovie: the frame size was never set (call SetSize first)"},
-      {"goto past the end", [](const ScratchFolder& folder) {
+      {"goto past the end",
+       [](const ScratchFolder& folder) {
          Movie m;
          Action a;
          a.MakeActionGotoFrame(5);
@@ -415,26 +535,34 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          m.WriteMovie((folder / "m.swf").string());
        },
        "WriteMovie: an action in frame 0 goes to frame 5, but the movie has only 1 frames"},
-      {"write into a missing folder", [](const ScratchFolder& folder) {
+      {"write into a missing folder",
+       [](const ScratchFolder& folder) {
          Movie m;
          m.SetSize(2000, 2000);
          m.WriteMovie((folder / "missing" / "m.swf").string());
        },
        "WriteMovie: cannot write the movie \"<folder>/missing/m.swf\": No such file or directory"},
-      {"write over a folder", [](const ScratchFolder& folder) {
+      {"write over a folder",
+       [](const ScratchFolder& folder) {
          std::filesystem::create_directories(folder / "taken" / "inside");
          Movie m;
          m.SetSize(2000, 2000);
          m.WriteMovie((folder / "taken").string());
        },
        "WriteMovie: cannot write the movie \"<folder>/taken\": Is a directory"},
-      {"write to no path", [](const ScratchFolder&) { Movie m; m.SetSize(2000, 2000); m.WriteMovie(""); },
+      {"write to no path",
+       [](const ScratchFolder&) {
+         Movie m;
+         m.SetSize(2000, 2000);
+         m.WriteMovie("");
+       },
        "WriteMovie: no output path was given"},
   };
   for (const RefusedCall& entry : cases) {
     ScratchFolder folder;
     std::string expected = entry.message;
-    if (const auto at = expected.find("<folder>"); at != std::string::npos) expected.replace(at, 8, folder.Path().string());
+    if (const auto at = expected.find("<folder>"); at != std::string::npos)
+      expected.replace(at, 8, folder.Path().string());
     try {
       entry.call(folder);
       ADD_FAILURE() << entry.name << ": no error";

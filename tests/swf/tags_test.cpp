@@ -57,8 +57,9 @@ TEST(MovieFile, RedSquareIsTheSeventyNineByteGolden) {
   place.depth = 1;
   place.characterId = 1;
   place.matrix = Matrix::Translation(2000, 2000);
-  movie.tags = {FileAttributesTag{0}, SetBackgroundColorTag{Rgba{255, 255, 255, 255}}, RedSquare(), place,
-                ShowFrameTag{}, EndTag{}};
+  movie.tags = {FileAttributesTag{0}, SetBackgroundColorTag{Rgba{255, 255, 255, 255}},
+                RedSquare(),          place,
+                ShowFrameTag{},       EndTag{}};
   const std::vector<std::uint8_t> expected = FromHex(
       "46 57 53 0A 4F 00 00 00 68 00 1F 40 00 07 D0 00 00 0C 01 00 "
       "44 11 00 00 00 00 43 02 FF FF FF 9F 00 01 00 5C 18 7D 10 61 "
@@ -104,8 +105,8 @@ TEST(Tags, SmallTagsGoldenBytes) {
 }
 
 TEST(Tags, DefineBitsJpeg2AlwaysTakesTheLongHeader) {
-  ExpectTag({"DefineBitsJPEG2", DefineBitsJpeg2Tag{1, {0xFF, 0xD8, 0xFF, 0xD9}},
-             "7F 05 06 00 00 00 01 00 FF D8 FF D9"});
+  ExpectTag(
+      {"DefineBitsJPEG2", DefineBitsJpeg2Tag{1, {0xFF, 0xD8, 0xFF, 0xD9}}, "7F 05 06 00 00 00 01 00 FF D8 FF D9"});
 }
 
 TEST(Tags, LongHeaderFromSixtyThreeBodyBytes) {

@@ -3,6 +3,7 @@
 
 #include <turbojpeg.h>
 
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -11,7 +12,6 @@
 #include <random>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
 
 namespace swf_test {
 
@@ -66,11 +66,22 @@ std::vector<RawTag> ReadMovieTags(const Bytes& file) {
 }
 
 std::string TagName(std::uint16_t code) {
-  static const std::map<std::uint16_t, std::string> kNames = {
-      {0, "End"},           {1, "ShowFrame"},      {2, "DefineShape"},     {9, "SetBackgroundColor"},
-      {11, "DefineText"},   {12, "DoAction"},      {21, "DefineBitsJPEG2"}, {22, "DefineShape2"},
-      {26, "PlaceObject2"}, {28, "RemoveObject2"}, {32, "DefineShape3"},   {33, "DefineText2"},
-      {34, "DefineButton2"}, {48, "DefineFont2"},  {69, "FileAttributes"}, {75, "DefineFont3"}};
+  static const std::map<std::uint16_t, std::string> kNames = {{0, "End"},
+                                                              {1, "ShowFrame"},
+                                                              {2, "DefineShape"},
+                                                              {9, "SetBackgroundColor"},
+                                                              {11, "DefineText"},
+                                                              {12, "DoAction"},
+                                                              {21, "DefineBitsJPEG2"},
+                                                              {22, "DefineShape2"},
+                                                              {26, "PlaceObject2"},
+                                                              {28, "RemoveObject2"},
+                                                              {32, "DefineShape3"},
+                                                              {33, "DefineText2"},
+                                                              {34, "DefineButton2"},
+                                                              {48, "DefineFont2"},
+                                                              {69, "FileAttributes"},
+                                                              {75, "DefineFont3"}};
   const auto found = kNames.find(code);
   return found != kNames.end() ? found->second : "Tag" + std::to_string(code);
 }
@@ -157,7 +168,8 @@ ScratchFolder::~ScratchFolder() {
 }
 
 ParserResult ParseWithIndependentParser(const std::filesystem::path& movie) {
-  const std::string command = std::string("'") + QUILLET_NODE + "' '" + QUILLET_PARSE_SWF + "' '" + movie.string() + "' 2>&1";
+  const std::string command =
+      std::string("'") + QUILLET_NODE + "' '" + QUILLET_PARSE_SWF + "' '" + movie.string() + "' 2>&1";
   ParserResult result;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return result;

@@ -16,8 +16,7 @@ using namespace quillet::ui::test;
 
 namespace {
 
-const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver",
-                                   "Image1",         "Image2",        "Image3"};
+const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver", "Image1", "Image2", "Image3"};
 
 QStringList LitPictures(QWidget& form) {
   QStringList lit;
@@ -56,12 +55,18 @@ class WindowCommandTests : public QObject {
   void hoverShowsItsPicture_data() {
     QTest::addColumn<QString>("area");
     QTest::addColumn<QString>("picture");
-    QTest::newRow("about") << "LabelAbout" << "Image3";
-    QTest::newRow("minimise") << "LabelMin" << "Image1";
-    QTest::newRow("close") << "LabelClose" << "Image2";
-    QTest::newRow("open") << "LabelOpen" << "ImageOpenOver";
-    QTest::newRow("save") << "LabelSave" << "ImageSaveasOver";
-    QTest::newRow("convert") << "LabelConvert" << "imgConvertOver";
+    QTest::newRow("about") << "LabelAbout"
+                           << "Image3";
+    QTest::newRow("minimise") << "LabelMin"
+                              << "Image1";
+    QTest::newRow("close") << "LabelClose"
+                           << "Image2";
+    QTest::newRow("open") << "LabelOpen"
+                          << "ImageOpenOver";
+    QTest::newRow("save") << "LabelSave"
+                          << "ImageSaveasOver";
+    QTest::newRow("convert") << "LabelConvert"
+                             << "imgConvertOver";
   }
   void hoverShowsItsPicture() {
     QFETCH(QString, area);
@@ -133,11 +138,16 @@ class WindowCommandTests : public QObject {
   void saveTo_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("plain folder") << "/home/ann/shows" << "/home/ann/shows";
-    QTest::newRow("trailing separator") << "/home/ann/shows/" << "/home/ann/shows";
-    QTest::newRow("two trailing separators") << "/home/ann/shows//" << "/home/ann/shows";
-    QTest::newRow("root stays root") << "/" << "/";
-    QTest::newRow("cancel keeps the folder") << "" << "/earlier";
+    QTest::newRow("plain folder") << "/home/ann/shows"
+                                  << "/home/ann/shows";
+    QTest::newRow("trailing separator") << "/home/ann/shows/"
+                                        << "/home/ann/shows";
+    QTest::newRow("two trailing separators") << "/home/ann/shows//"
+                                             << "/home/ann/shows";
+    QTest::newRow("root stays root") << "/"
+                                     << "/";
+    QTest::newRow("cancel keeps the folder") << ""
+                                             << "/earlier";
   }
   void saveTo() {
     QFETCH(QString, answer);
@@ -242,8 +252,8 @@ class WindowCommandTests : public QObject {
     const QPoint grip(40, 10);
     QTest::mousePress(strip, mouseButton, Qt::NoModifier, grip);
     const QPoint to = grip + QPoint(30, 20);
-    QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(strip->mapToGlobal(to)), Qt::NoButton,
-                     mouseButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), QPointF(strip->mapToGlobal(to)), Qt::NoButton, mouseButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(strip, &move);
     QTest::mouseRelease(strip, mouseButton, Qt::NoModifier, to);
     QCOMPARE(form.pos(), start + QPoint(30, 20));

@@ -51,9 +51,8 @@ struct FakeDriver {
   bool failWithError = false;
   std::string warning;  // told to the observer when not empty
 
-  ConversionOutcome operator()(JobState& job, const std::string& deckText,
-                               const std::string& outputFolder, const ConversionSetup&,
-                               ConversionObserver& observer, const CancelFlag& cancel) {
+  ConversionOutcome operator()(JobState& job, const std::string& deckText, const std::string& outputFolder,
+                               const ConversionSetup&, ConversionObserver& observer, const CancelFlag& cancel) {
     ++calls;
     ranOffTheWindowThread = QThread::currentThread() != QApplication::instance()->thread();
     job.m_PptPath = deckText;
@@ -95,9 +94,8 @@ struct FakeDriver {
 class Fixture {
  public:
   Fixture() {
-    window_ = MakeWindow([this](JobState& job, const std::string& deckText,
-                                const std::string& outputFolder, const ConversionSetup& setup,
-                                ConversionObserver& observer, const CancelFlag& cancel) {
+    window_ = MakeWindow([this](JobState& job, const std::string& deckText, const std::string& outputFolder,
+                                const ConversionSetup& setup, ConversionObserver& observer, const CancelFlag& cancel) {
       return driver(job, deckText, outputFolder, setup, observer, cancel);
     });
     deck_ = output_.filePath(QStringLiteral("deck.ppt"));
@@ -119,12 +117,12 @@ class Fixture {
   FakeDialogs& Dialogs() { return window_->dialogs; }
   ConversionRunner* Runner() { return Form().findChild<ConversionRunner*>(); }
   QString OutputFolder() const { return output_.filePath(QStringLiteral("out")); }
-  QStringList OutputFiles() const {
-    return QDir(OutputFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-  }
+  QStringList OutputFiles() const { return QDir(OutputFolder()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
   QString Caption() { return Child<QLabel>(Form(), "LabelProgress")->text(); }
   int BarWidth() { return Child(Form(), "picProgress")->width(); }
-  bool WaitForEnd() { return WaitUntil([this] { return !Form().IsConverting(); }, 20000); }
+  bool WaitForEnd() {
+    return WaitUntil([this] { return !Form().IsConverting(); }, 20000);
+  }
   void ReleaseForm() { window_.reset(); }
 
   FakeDriver driver;
@@ -324,8 +322,7 @@ class WindowConversionTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(fixture.WaitForEnd());
     QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{2});
-    QCOMPARE(fixture.Dialogs().messages[0].text,
-             QStringLiteral("Slide 3 is hidden and stays out of the show."));
+    QCOMPARE(fixture.Dialogs().messages[0].text, QStringLiteral("Slide 3 is hidden and stays out of the show."));
     QCOMPARE(fixture.Dialogs().messages[0].caption, QStringLiteral("Quillet"));
     QCOMPARE(fixture.Dialogs().messages[0].kind, MessageKind::Warning);
     QCOMPARE(fixture.Dialogs().messages[1].text, QStringLiteral("Conversion complete."));

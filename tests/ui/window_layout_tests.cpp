@@ -20,8 +20,7 @@ using namespace quillet::ui;
 using namespace quillet::ui::test;
 
 namespace {
-const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver",
-                                   "Image1",         "Image2",        "Image3"};
+const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver", "Image1", "Image2", "Image3"};
 }
 
 class WindowLayoutTests : public QObject {
@@ -63,16 +62,16 @@ class WindowLayoutTests : public QObject {
     QTest::addColumn<QRect>("expected");
     // Pixels as drawn: twips / 15, rounded.
     const std::pair<const char*, QRect> rows[] = {
-        {"picSkin", {0, 1, 444, 260}},        {"txtPPT", {37, 114, 224, 15}},
-        {"txtSwf", {39, 144, 223, 15}},       {"imgSizeDot", {116, 96, 10, 10}},
-        {"picProgress", {117, 236, 227, 7}},  {"LabelAbout", {11, 69, 28, 29}},
-        {"LabelMin", {393, 6, 17, 15}},       {"LabelClose", {418, 7, 16, 15}},
-        {"LabelOpen", {269, 111, 99, 23}},    {"LabelSave", {270, 141, 98, 22}},
-        {"LabelConvert", {172, 180, 94, 25}}, {"LabelMove", {3, 3, 377, 23}},
-        {"lblSize0", {70, 90, 13, 20}},       {"lblSize1", {115, 91, 13, 20}},
-        {"lblSize2", {178, 90, 13, 20}},      {"Image3", {11, 65, 30, 30}},
-        {"Image1", {391, 1, 22, 26}},         {"Image2", {413, 1, 22, 26}},
-        {"ImageOpenOver", {269, 111, 99, 23}}, {"ImageSaveasOver", {269, 141, 99, 23}},
+        {"picSkin", {0, 1, 444, 260}},          {"txtPPT", {37, 114, 224, 15}},
+        {"txtSwf", {39, 144, 223, 15}},         {"imgSizeDot", {116, 96, 10, 10}},
+        {"picProgress", {117, 236, 227, 7}},    {"LabelAbout", {11, 69, 28, 29}},
+        {"LabelMin", {393, 6, 17, 15}},         {"LabelClose", {418, 7, 16, 15}},
+        {"LabelOpen", {269, 111, 99, 23}},      {"LabelSave", {270, 141, 98, 22}},
+        {"LabelConvert", {172, 180, 94, 25}},   {"LabelMove", {3, 3, 377, 23}},
+        {"lblSize0", {70, 90, 13, 20}},         {"lblSize1", {115, 91, 13, 20}},
+        {"lblSize2", {178, 90, 13, 20}},        {"Image3", {11, 65, 30, 30}},
+        {"Image1", {391, 1, 22, 26}},           {"Image2", {413, 1, 22, 26}},
+        {"ImageOpenOver", {269, 111, 99, 23}},  {"ImageSaveasOver", {269, 141, 99, 23}},
         {"imgConvertOver", {172, 180, 92, 23}},
     };
     for (const auto& [name, rect] : rows) QTest::newRow(name) << QString::fromUtf8(name) << rect;
@@ -117,8 +116,8 @@ class WindowLayoutTests : public QObject {
   void pointers_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("hand");
-    for (const char* name : {"LabelAbout", "LabelMin", "LabelClose", "LabelOpen", "LabelSave",
-                             "LabelConvert", "LabelMove"})
+    for (const char* name :
+         {"LabelAbout", "LabelMin", "LabelClose", "LabelOpen", "LabelSave", "LabelConvert", "LabelMove"})
       QTest::newRow(name) << QString::fromUtf8(name) << true;
     for (const char* name : {"lblSize0", "lblSize1", "lblSize2"})
       QTest::newRow(name) << QString::fromUtf8(name) << false;
@@ -143,12 +142,11 @@ class WindowLayoutTests : public QObject {
 
   // Top first: each element lies above every one after it.
   void stackingOrder() {
-    const char* const order[] = {
-        "picProgress", "txtPPT",     "txtSwf",    "lblSize2",     "lblSize1",
-        "lblSize0",    "imgSizeDot", "LabelProgress", "LabelAbout", "Image3",
-        "LabelClose",  "LabelMin",   "Image2",    "Image1",       "LabelSave",
-        "ImageSaveasOver", "LabelOpen", "ImageOpenOver", "LabelConvert", "imgConvertOver",
-        "LabelMove"};
+    const char* const order[] = {"picProgress",     "txtPPT",     "txtSwf",        "lblSize2",     "lblSize1",
+                                 "lblSize0",        "imgSizeDot", "LabelProgress", "LabelAbout",   "Image3",
+                                 "LabelClose",      "LabelMin",   "Image2",        "Image1",       "LabelSave",
+                                 "ImageSaveasOver", "LabelOpen",  "ImageOpenOver", "LabelConvert", "imgConvertOver",
+                                 "LabelMove"};
     auto window = MakeWindow();
     QWidget* skin = Child(*window->form, "picSkin");
     QList<QWidget*> bottomToTop;

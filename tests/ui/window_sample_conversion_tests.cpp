@@ -77,8 +77,9 @@ class WindowSampleConversionTests : public QObject {
     QWidget* bar = Child(form, "picProgress");
     std::vector<SeenProgress> seen;
     auto* runner = form.findChild<ConversionRunner*>();
-    connect(runner, &ConversionRunner::ProgressShown, this,
-            [&](int percent) { seen.push_back({percent, caption->text(), bar->width()}); });
+    connect(runner, &ConversionRunner::ProgressShown, this, [&](int percent) {
+      seen.push_back({percent, caption->text(), bar->width()});
+    });
     bool pageExistedAtTheBox = true;
     int barAtTheBox = -1;
     dialogs.onMessage = [&](const ShownMessage&) {

@@ -13,8 +13,7 @@ namespace {
 constexpr int kPointerSettle = 30;
 }  // namespace
 
-void FakeDialogs::ShowMessage(QWidget*, const QString& text, const QString& caption,
-                              MessageKind kind) {
+void FakeDialogs::ShowMessage(QWidget*, const QString& text, const QString& caption, MessageKind kind) {
   messages.push_back({text, caption, kind});
   if (onMessage) onMessage(messages.back());
 }
@@ -36,8 +35,7 @@ bool FakeDialogs::OpenPage(const QString& pagePath) {
 
 std::unique_ptr<TestWindow> MakeWindow(ConversionFunction convert, const QString& programFolder) {
   auto window = std::make_unique<TestWindow>();
-  const QString folder =
-      programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
+  const QString folder = programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder;
   window->form = std::make_unique<Form1>(Form1Services{window->dialogs, std::move(convert), folder});
   return window;
 }

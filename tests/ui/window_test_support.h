@@ -24,8 +24,7 @@ struct ShownMessage {
 
 class FakeDialogs : public Dialogs {
  public:
-  void ShowMessage(QWidget* owner, const QString& text, const QString& caption,
-                   MessageKind kind) override;
+  void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   bool OpenPage(const QString& pagePath) override;
@@ -49,8 +48,7 @@ struct TestWindow {
 };
 
 // Form1 on the fake dialogs and the given conversion, not yet shown.
-std::unique_ptr<TestWindow> MakeWindow(ConversionFunction convert = {},
-                                       const QString& programFolder = QString());
+std::unique_ptr<TestWindow> MakeWindow(ConversionFunction convert = {}, const QString& programFolder = QString());
 
 template <typename Widget = QWidget>
 Widget* Child(QWidget& form, const char* name) {
