@@ -1,12 +1,16 @@
 // quillet (no command): the window. Form1 with the real dialogs and the
-// conversion driver; the program ends when its last window closes.
+// conversion driver; the program ends when its last window closes. This file
+// is the window's part, quillet-window.so, which the executable opens only
+// when the window is asked for (window_loader.cpp).
 #include <QApplication>
 
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <type_traits>
 
 #include "app/commands.h"
+#include "app/window_part.h"
 #include "ui/default_conversion.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -22,7 +26,7 @@ bool Set(const char* name) {
 
 }  // namespace
 
-int RunWindow(int argc, char** argv) {
+int RunWindowPart(int argc, char** argv) {
   // Without a display Qt would abort; say what to do instead.
   if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY") && !Set("QT_QPA_PLATFORM")) {
     std::cerr << "quillet: no display to open the window on; run it on a desktop, "
@@ -41,3 +45,8 @@ int RunWindow(int argc, char** argv) {
 }
 
 }  // namespace quillet::app
+
+extern "C" __attribute__((visibility("default"))) int quillet_run_window(int argc, char** argv) {
+  return quillet::app::RunWindowPart(argc, argv);
+}
+static_assert(std::is_same_v<decltype(&quillet_run_window), quillet::app::WindowEntry>);
