@@ -96,6 +96,10 @@ class cJpeg {
   // Settings (encoder_settings.cpp)
   void PrepareQuantTable(std::int32_t k);
 
+  // Colour conversion (image_capture.cpp): `count` RGB pixels to samples of
+  // component 0 (Y, level-shifted), 1 (Cb) or 2 (Cr).
+  static void ConvertColours(const std::uint8_t* rgb, std::int32_t count, std::int32_t component, float* samples);
+
   // Forward DCT and quantisation (forward_dct.cpp)
   void ForwardDCT();
   void QuantizeBlock(std::vector<std::int16_t>& destination, std::int32_t& p,

@@ -44,6 +44,19 @@ std::int32_t RoundUpToBlock(std::int32_t length) { return (length + 7) / 8 * 8; 
 
 }  // namespace
 
+// Each product of a byte and a float factor is exact in double, and so is
+// their sum; the sample is that sum rounded once, to float.
+void cJpeg::ConvertColours(const std::uint8_t* rgb, std::int32_t count, std::int32_t component, float* samples) {
+  const ColourRow& colour = kColourRows[component];
+  for (std::int32_t n = 0; n < count; ++n, rgb += 3) {
+    const float red = rgb[0];
+    const float green = rgb[1];
+    const float blue = rgb[2];
+    samples[n] = static_cast<float>(static_cast<double>(red) * colour.red + static_cast<double>(green) * colour.green +
+                                    static_cast<double>(blue) * colour.blue + static_cast<double>(colour.plus));
+  }
+}
+
 std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
                               std::int32_t lSrcTop) {
   if (lWidth <= 0 || lHeight <= 0) return 1;
@@ -61,7 +74,6 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
   Surface drawn;
   for (std::size_t i = 0; i < m_Comp.size(); ++i) {
     const ComponentRecord& component = m_Comp[i];
-    const ColourRow& colour = kColourRows[i];
 
     PlaneSize size;
     size.width = static_cast<std::int32_t>(std::ceil(static_cast<double>(component.H) * lWidth / m_Hmax));
@@ -84,26 +96,29 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
 
     std::vector<std::int16_t>& data = planesData[i];
     data.assign(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight, 0);
+    // Eight rows of samples at a time, padded to whole blocks: the last real
+    // column repeats to the right, then the last real row downwards.
+    const std::size_t stripWidth = static_cast<std::size_t>(size.paddedWidth);
+    std::vector<float> strip(stripWidth * 8);
     std::int32_t p = 0;
     const std::int32_t blockRows = size.paddedHeight / 8;
     const std::int32_t blockColumns = size.paddedWidth / 8;
     for (std::int32_t blockRow = 0; blockRow < blockRows; ++blockRow) {
-      for (std::int32_t blockColumn = 0; blockColumn < blockColumns; ++blockColumn) {
-        for (int j = 0; j < 8; ++j) {
-          // Padding repeats the last real column, then the last real row.
-          const std::int32_t y = std::min(blockRow * 8 + j, size.height - 1);
-          const std::uint8_t* row = plane.Row(top + y);
-          for (int k = 0; k < 8; ++k) {
-            const std::int32_t x = left + std::min(blockColumn * 8 + k, size.width - 1);
-            const std::uint8_t* pixel = row + static_cast<std::size_t>(x) * 3;
-            const float red = pixel[0];
-            const float green = pixel[1];
-            const float blue = pixel[2];
-            m_Block[static_cast<std::size_t>(j * 8 + k)] =
-                static_cast<float>(static_cast<double>(red) * colour.red + static_cast<double>(green) * colour.green +
-                                   static_cast<double>(blue) * colour.blue + static_cast<double>(colour.plus));
-          }
+      for (int j = 0; j < 8; ++j) {
+        float* samples = &strip[static_cast<std::size_t>(j) * stripWidth];
+        const std::int32_t y = blockRow * 8 + j;
+        if (y >= size.height) {
+          std::copy_n(samples - stripWidth, stripWidth, samples);
+          continue;
         }
+        const std::uint8_t* row = plane.Row(top + y) + static_cast<std::size_t>(left) * 3;
+        ConvertColours(row, size.width, static_cast<std::int32_t>(i), samples);
+        std::fill(samples + size.width, samples + stripWidth, samples[size.width - 1]);
+      }
+      for (std::int32_t blockColumn = 0; blockColumn < blockColumns; ++blockColumn) {
+        for (int j = 0; j < 8; ++j)
+          std::copy_n(&strip[static_cast<std::size_t>(j) * stripWidth + static_cast<std::size_t>(blockColumn) * 8], 8,
+                      &m_Block[static_cast<std::size_t>(j) * 8]);
         ForwardDCT();
         QuantizeBlock(data, p, m_QTable[static_cast<std::size_t>(component.Tq)].Divisor);
       }

@@ -41,6 +41,9 @@ struct cJpegTestAccess {
     j.m_P = 8;
   }
 
+  static void ConvertColours(const std::uint8_t* rgb, std::int32_t count, std::int32_t component, float* samples) {
+    cJpeg::ConvertColours(rgb, count, component, samples);
+  }
   static void PrepareQuantTable(cJpeg& j, std::int32_t k) { j.PrepareQuantTable(k); }
   static void ForwardDCT(cJpeg& j) { j.ForwardDCT(); }
   static void QuantizeBlock(cJpeg& j, std::vector<std::int16_t>& d, std::int32_t& p,
