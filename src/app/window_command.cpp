@@ -1,8 +1,11 @@
-// quillet (no command): the window. Form1 with the real dialogs and the
-// conversion driver; the program ends when its last window closes. This file
-// is the window's part, quillet-window.so, which the executable opens only
-// when the window is asked for (window_loader.cpp).
+// quillet [DECK]: the window. Form1 with the real dialogs, the conversion
+// driver and the user's settings, DECK chosen when given (the desktop entry
+// passes the file it was asked to open); the program ends when its last
+// window closes. This file is the window's part, quillet-window.so, which the
+// executable opens only when the window is asked for (window_loader.cpp).
 #include <QApplication>
+#include <QSettings>
+#include <QStringList>
 
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +21,10 @@
 namespace quillet::app {
 
 namespace {
+
+// Quillet's one name on the desktop, that of its desktop entry, metainfo and
+// icons (set in CMakeLists.txt).
+constexpr const char* kAppId = QUILLET_APP_ID;
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -36,11 +43,24 @@ int RunWindowPart(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setApplicationVersion(QString::fromUtf8(kVersion));
-  QApplication::setDesktopFileName(QStringLiteral("quillet"));
+  // Settings go to ~/.config/quillet/Quillet.conf.
+  QApplication::setOrganizationName(QStringLiteral("quillet"));
+  QApplication::setDesktopFileName(QString::fromUtf8(kAppId));
 
+  // What Qt left of the arguments: at most one deck.
+  QStringList decks = QApplication::arguments().mid(1);
+  decks.removeIf([](const QString& word) { return word.startsWith(QLatin1Char('-')); });
+  if (decks.size() > 1) {
+    std::cerr << "quillet: the window opens one presentation at a time; to convert many, "
+                 "run quillet convert on each\n";
+    return 2;
+  }
+
+  QSettings settings;
   ui::QtDialogs dialogs;
-  ui::Form1 form(ui::Form1Services{dialogs, ui::DefaultConversion(), QApplication::applicationDirPath()});
+  ui::Form1 form(ui::Form1Services{dialogs, ui::DefaultConversion(), QApplication::applicationDirPath(), &settings});
   form.show();
+  if (!decks.isEmpty()) form.ChooseDeck(decks.front());
   return QApplication::exec();
 }
 

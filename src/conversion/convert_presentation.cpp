@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "conversion/file_helpers.h"
 #include "conversion/movie_assembly.h"
@@ -99,12 +100,20 @@ std::string ReadMovieBytes(const std::filesystem::path& path) {
   return bytes;
 }
 
+// The template beside the program, else the installed one; the built-in page
+// when neither can be read.
 std::string PageTemplate(const std::filesystem::path& programFolder, ConversionObserver& observer) {
-  const std::filesystem::path templatePath = programFolder / kTemplateName;
-  bool failed = false;
-  std::string text = ReadTextFile(templatePath.string(), &failed);
-  if (!failed) return text;
-  observer.Warning("the page template " + templatePath.string() + " cannot be read; the built-in page is used");
+  const std::filesystem::path templatePath = FindProgramFile(programFolder, kTemplateName);
+  if (!templatePath.empty()) {
+    bool failed = false;
+    std::string text = ReadTextFile(templatePath.string(), &failed);
+    if (!failed) return text;
+    observer.Warning("the page template " + templatePath.string() + " cannot be read; the built-in page is used");
+  } else {
+    const std::vector<std::filesystem::path> folders = ProgramFileFolders(programFolder);
+    observer.Warning(std::string("the page template ") + kTemplateName + " is in neither " + folders.front().string() +
+                     " nor " + folders.back().string() + "; the built-in page is used");
+  }
   return std::string(kDefaultPageTemplate);
 }
 

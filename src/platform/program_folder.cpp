@@ -5,6 +5,7 @@
 #include "platform/program_folder.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -23,6 +24,17 @@ constexpr const char* kLockFileName = ".lock";
 
 bool CanWriteFolder(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
+// access() tells root that every folder can be written, /proc and read-only
+// mounts included; creating a file is the sure test.
+bool CanCreateFileIn(const std::filesystem::path& folder) {
+  std::string name = (folder / ".quillet-write-test-XXXXXX").string();
+  const int descriptor = ::mkostemp(name.data(), O_CLOEXEC);
+  if (descriptor < 0) return false;
+  ::close(descriptor);
+  ::unlink(name.c_str());
+  return true;
+}
+
 // Creates `folder` (and its parents); true when it is then a writable folder.
 bool MakeWritableFolder(const std::filesystem::path& folder) {
   std::error_code error;
@@ -33,9 +45,7 @@ bool MakeWritableFolder(const std::filesystem::path& folder) {
 std::filesystem::path CacheFolder() {
   const char* cache = std::getenv("XDG_CACHE_HOME");
   if (cache != nullptr && cache[0] == '/') return cache;
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::filesystem::path(home) / ".cache";
-  return std::filesystem::temp_directory_path();
+  return HomeFolder() / ".cache";
 }
 
 // -1 when the folder is held by another process; throws on other failures.
@@ -61,11 +71,47 @@ std::filesystem::path ProgramFolder() {
   return executable.parent_path();
 }
 
+bool IsInstalled(const std::filesystem::path& programFolder) {
+  std::error_code error;
+  return std::filesystem::is_directory(ProgramFileFolders(programFolder).back(), error);
+}
+
+std::vector<std::filesystem::path> ProgramFileFolders(const std::filesystem::path& programFolder) {
+  return {programFolder, (programFolder / ".." / "share" / "quillet").lexically_normal()};
+}
+
+std::filesystem::path FindProgramFile(const std::filesystem::path& programFolder, const std::filesystem::path& name) {
+  for (const std::filesystem::path& folder : ProgramFileFolders(programFolder)) {
+    std::error_code error;
+    if (std::filesystem::exists(folder / name, error)) return folder / name;
+  }
+  return {};
+}
+
+std::filesystem::path HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] == '/') return home;
+  const passwd* entry = ::getpwuid(::getuid());
+  if (entry != nullptr && entry->pw_dir != nullptr && entry->pw_dir[0] == '/') return entry->pw_dir;
+  return "/";
+}
+
+std::filesystem::path DefaultOutputFolder(const std::filesystem::path& programFolder) {
+  std::error_code error;
+  if (!IsInstalled(programFolder) && std::filesystem::is_directory(programFolder, error) &&
+      CanCreateFileIn(programFolder)) {
+    return programFolder;
+  }
+  return HomeFolder();
+}
+
 std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder) {
   const std::filesystem::path beside = programFolder / "temp";
-  if (MakeWritableFolder(beside)) return beside;
+  const bool installed = IsInstalled(programFolder);
+  if (!installed && MakeWritableFolder(beside)) return beside;
   const std::filesystem::path cached = CacheFolder() / "quillet" / "temp";
   if (MakeWritableFolder(cached)) return cached;
+  if (installed) throw Error(kGeneral, "cannot create a work folder: " + cached.string() + " cannot be written");
   throw Error(kGeneral, "cannot create a work folder: neither " + beside.string() + " nor " + cached.string() +
                             " can be written");
 }

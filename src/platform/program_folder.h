@@ -1,10 +1,12 @@
 // Where Quillet finds its own files and keeps its slide pictures: the folder
-// of the running executable, and a work folder under it (or under the user's
-// cache folder where the program folder is read-only) that one process holds
-// at a time.
+// of the running executable, the files that come with it (beside it, or in
+// ../share/quillet once installed), and a work folder under it (or under the
+// user's cache folder where the program folder is read-only or installed)
+// that one process holds at a time.
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 namespace quillet {
 
@@ -12,9 +14,30 @@ namespace quillet {
 // Throws quillet::Error when it cannot be found.
 std::filesystem::path ProgramFolder();
 
+// Whether the program runs from an installation (PREFIX/bin beside
+// PREFIX/share/quillet) rather than from its build or a folder of its own.
+// Nothing is ever written into an installed program folder, whoever runs it.
+bool IsInstalled(const std::filesystem::path& programFolder);
+
+// The folders searched, in order, for a file that comes with the program:
+// the program folder, then programFolder/../share/quillet.
+std::vector<std::filesystem::path> ProgramFileFolders(const std::filesystem::path& programFolder);
+
+// The first of ProgramFileFolders() holding `name` (a file or a folder), or
+// an empty path when none does.
+std::filesystem::path FindProgramFile(const std::filesystem::path& programFolder, const std::filesystem::path& name);
+
+// The user's home folder ($HOME, else the password database, else "/").
+std::filesystem::path HomeFolder();
+
+// Where outputs go unless the user says otherwise: the program folder when
+// it is a writable folder of a program that is not installed, else the
+// user's home folder.
+std::filesystem::path DefaultOutputFolder(const std::filesystem::path& programFolder);
+
 // The folder that holds the per-conversion work folders: programFolder/temp
-// when that can be written (created when missing), else
-// $XDG_CACHE_HOME/quillet/temp (default ~/.cache/quillet/temp).
+// when that can be written (created when missing) and the program is not
+// installed, else $XDG_CACHE_HOME/quillet/temp (default ~/.cache/quillet/temp).
 std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder);
 
 // A work folder held by this process alone, through an advisory lock on the

@@ -4,16 +4,23 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QSettings>
+#include <QUrl>
 #include <QWindow>
 
 #include <filesystem>
 
 #include "conversion/file_helpers.h"
+#include "platform/program_folder.h"
+#include "platform/slide_exporter.h"
 #include "ui/art.h"
 #include "ui/form_about.h"
 #include "ui/skin_widgets.h"
@@ -37,6 +44,11 @@ constexpr QColor kFieldTextColour{64, 64, 64};
 constexpr QColor kProgressCaptionColour{128, 128, 128};
 constexpr QColor kPlaceholderColour{150, 156, 172};
 constexpr double kProgressCaptionPoints = 8.25;
+
+// The remembered size by choice index, left to right.
+constexpr std::array kSizeNames{"small", "medium", "big"};
+
+std::filesystem::path ToPath(const QString& text) { return std::filesystem::path(text.toStdString()); }
 
 // picSkin's children, top first.
 constexpr std::array kStackingOrder{
@@ -65,6 +77,7 @@ Form1::Form1(Form1Services services, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
       dialogs_(services.dialogs),
       programFolder_(QDir::toNativeSeparators(services.programFolder)),
+      settings_(services.settings),
       runner_(new ConversionRunner(std::move(services.convert), this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QString::fromUtf8(kProgramTitle));
@@ -76,15 +89,41 @@ Form1::Form1(Form1Services services, QWidget* parent)
   Stack();
   ConnectRunner();
 
-  // Start-up: the program folder is the default output folder, medium size.
-  txtSwf_->setText(programFolder_);
-  txtPPT_->setPlaceholderText(QStringLiteral("Choose a presentation with Open"));
+  // Start-up: the program folder is the default output folder where the user
+  // may write into it, medium size; then what the last run remembered.
+  txtSwf_->setText(QDir::toNativeSeparators(
+      QString::fromStdString(DefaultOutputFolder(ToPath(QDir::fromNativeSeparators(programFolder_))).string())));
+  txtPPT_->setPlaceholderText(QStringLiteral("Choose a presentation with Open, or drop it here"));
   job_.m_SizeDivisor = SizeDivisorFor(1);
+  RestoreSettings();
+  // Files dropped anywhere on the window come here, not into the fields.
+  setAcceptDrops(true);
+  txtPPT_->setAcceptDrops(false);
+  txtSwf_->setAcceptDrops(false);
 }
 
 Form1::~Form1() = default;
 
 bool Form1::IsConverting() const { return runner_->IsRunning(); }
+
+// A remembered folder that has since vanished keeps the default.
+void Form1::RestoreSettings() {
+  if (!settings_) return;
+  const QString folder = settings_->value(QString::fromUtf8(kOutputFolderKey)).toString();
+  if (!folder.isEmpty() && QFileInfo(QDir::fromNativeSeparators(folder)).isDir()) txtSwf_->setText(folder);
+  const QString size = settings_->value(QString::fromUtf8(kSizeKey)).toString();
+  for (int index = 0; index < kSizeChoiceCount; ++index) {
+    if (size == QString::fromUtf8(kSizeNames[static_cast<std::size_t>(index)])) {
+      lblSize_Click(index);
+    }
+  }
+}
+
+void Form1::Remember(const char* key, const QString& value) {
+  if (!settings_) return;
+  settings_->setValue(QString::fromUtf8(key), value);
+  settings_->sync();
+}
 
 void Form1::BuildSkin() {
   const qreal ratio = devicePixelRatioF();
@@ -237,6 +276,7 @@ void Form1::cmdSave_Click() {
   const QString folder = BrowseForFolder(dialogs_, this, QString::fromUtf8(kFolderPickerTitle));
   if (folder.isEmpty()) return;
   txtSwf_->setText(QDir::toNativeSeparators(folder));
+  Remember(kOutputFolderKey, txtSwf_->text());
 }
 
 void Form1::lblSize_Click(int sizeIndex) {
@@ -245,6 +285,40 @@ void Form1::lblSize_Click(int sizeIndex) {
   const QWidget* choice = picSkin_->findChild<QWidget*>(QStringLiteral("lblSize%1").arg(sizeIndex));
   imgSizeDot_->move(choice->x(), imgSizeDot_->y());
   job_.m_SizeDivisor = SizeDivisorFor(sizeIndex);
+  Remember(kSizeKey, QString::fromUtf8(kSizeNames[static_cast<std::size_t>(sizeIndex)]));
+}
+
+bool Form1::ChooseDeck(const QString& path) {
+  if (IsConverting()) return false;
+  const QFileInfo file(path);
+  if (path.isEmpty() || !file.isFile() || !IsDeckExtension(ToPath(path))) {
+    dialogs_.ShowMessage(this, QString::fromUtf8(kSelectDeckMessage), QString::fromUtf8(kProgramTitle),
+                         MessageKind::Warning);
+    return false;
+  }
+  const QString chosen = QDir::toNativeSeparators(file.absoluteFilePath());
+  txtPPT_->setText(chosen);
+  job_.m_PptPath = chosen.toStdString();
+  return true;
+}
+
+// Any local file may be dropped; whether it is a deck is said on the drop.
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  const QMimeData* data = event->mimeData();
+  if (!IsConverting() && data->hasUrls() && !data->urls().isEmpty() && data->urls().front().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+// One file at a time, as Open. The message box waits until the drop is over,
+// so the file manager is not held in the middle of its drag.
+void Form1::dropEvent(QDropEvent* event) {
+  if (IsConverting()) return;
+  const QList<QUrl> urls = event->mimeData()->urls();
+  const QString path = urls.size() == 1 && urls.front().isLocalFile() ? urls.front().toLocalFile() : QString();
+  event->acceptProposedAction();
+  QMetaObject::invokeMethod(
+      this, [this, path] { ChooseDeck(path); }, Qt::QueuedConnection);
 }
 
 void Form1::cmdConvert_Click() {
@@ -255,6 +329,7 @@ void Form1::cmdConvert_Click() {
                          MessageKind::Warning);
     return;
   }
+  Remember(kOutputFolderKey, txtSwf_->text());
   job_.m_Percent = 0;
   progress_->Start();
   ConversionSetup setup;

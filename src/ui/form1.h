@@ -3,8 +3,9 @@
 // about, minimise and close buttons, a drag strip and the progress display.
 // It keeps the job state, checks the deck before a conversion and runs the
 // conversion on a worker thread, so it stays responsive throughout; while a
-// conversion runs, Convert, Open, Save to and the size choice are ignored and
-// Close cancels the conversion, waits for it to end and then closes.
+// conversion runs, Convert, Open, Save to, the size choice and dropped files
+// are ignored and Close cancels the conversion, waits for it to end and then
+// closes. It remembers the output folder and size between runs.
 #pragma once
 
 #include <QPoint>
@@ -24,6 +25,7 @@
 
 class QLabel;
 class QLineEdit;
+class QSettings;
 
 namespace quillet::ui {
 
@@ -37,10 +39,16 @@ inline constexpr const char* kCompleteMessage = "Conversion complete.";
 inline constexpr const char* kFolderPickerTitle = "Select a Folder";
 inline constexpr const char* kCancellingCaption = "Cancelling...";
 
+// What the window keeps between runs (QSettings keys, ~/.config/quillet/).
+inline constexpr const char* kOutputFolderKey = "outputFolder";
+inline constexpr const char* kSizeKey = "size";  // small, medium or big
+
 struct Form1Services {
   Dialogs& dialogs;
   ConversionFunction convert;
-  QString programFolder;  // the default output folder; holds qzp.html and temp/
+  QString programFolder;  // holds qzp.html (or ../share/quillet/ does) and, unless installed, temp/
+  // Where the choices are remembered; nothing is when null.
+  QSettings* settings = nullptr;
 };
 
 class Form1 : public QWidget {
@@ -60,6 +68,11 @@ class Form1 : public QWidget {
   void cmdConvert_Click();
   void lblSize_Click(int sizeIndex);
   void ShowAbout();
+  // A deck handed over by the desktop (`quillet DECK`, a drop): chosen as
+  // Open chooses it when it is a file Quillet reads; anything else gets the
+  // usual "Please select..." message and changes nothing. False when refused
+  // or ignored (during a conversion).
+  bool ChooseDeck(const QString& path);
 
  signals:
   // The conversion has ended, however it ended, and the window is idle again.
@@ -71,6 +84,8 @@ class Form1 : public QWidget {
   void changeEvent(QEvent* event) override;
   void leaveEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildSkin();
@@ -84,9 +99,12 @@ class Form1 : public QWidget {
   void ShowCompletion();
   void FinishConversion();
   void KeepDesignSize();
+  void RestoreSettings();
+  void Remember(const char* key, const QString& value);
 
   Dialogs& dialogs_;
   QString programFolder_;
+  QSettings* settings_ = nullptr;
   JobState job_;
   ConversionRunner* runner_ = nullptr;
 

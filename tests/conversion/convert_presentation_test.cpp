@@ -197,9 +197,25 @@ TEST_F(ConvertPresentationTest, MissingTemplateGivesTheBuiltInPageAndAWarning) {
   EXPECT_EQ(ReadBytes(outcome.page), FillPageTemplate(kDefaultPageTemplate, "intro.swf", 360, 270) + "\r\n");
   EXPECT_FALSE(std::filesystem::exists(root_ / "program" / "qzp.html"));
   EXPECT_NE(std::find(observer_.events.begin(), observer_.events.end(),
-                      "warning the page template " + (root_ / "program" / "qzp.html").string() +
-                          " cannot be read; the built-in page is used"),
+                      "warning the page template qzp.html is in neither " + (root_ / "program").string() + " nor " +
+                          (root_ / "share" / "quillet").string() + "; the built-in page is used"),
             observer_.events.end());
+}
+
+// Installed as PREFIX/bin and PREFIX/share/quillet: the template comes from
+// share/quillet, and nothing is written beside the program, even by root.
+TEST_F(ConvertPresentationTest, InstalledProgramUsesTheSharedTemplateAndTheCache) {
+  ScratchFolder cache;
+  ::setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+  std::filesystem::create_directories(root_ / "share" / "quillet");
+  WriteBytes(root_ / "share" / "quillet" / "qzp.html", "<p>installed [[filename]]</p>");
+  std::filesystem::remove(root_ / "program" / "qzp.html");
+  const ConversionOutcome outcome = Convert(Deck("intro.pdf", 1));
+  ::unsetenv("XDG_CACHE_HOME");
+  EXPECT_EQ(ReadBytes(outcome.page), "<p>installed intro.swf</p>\r\n");
+  for (const std::string& event : observer_.events) EXPECT_EQ(event.rfind("warning", 0), std::string::npos) << event;
+  EXPECT_TRUE(AllNames(root_ / "program").empty());
+  EXPECT_TRUE(std::filesystem::is_directory(cache / "quillet" / "temp"));
 }
 
 struct BadJob {

@@ -1,8 +1,10 @@
 // The platform stand-ins the conversion uses: child processes ended as a
 // group, work folders held by one process at a time, and the slide exporter's
-// handling of PDF decks and of a LibreOffice that fails, hangs or is missing.
+// handling of PDF decks and of a LibreOffice that fails, hangs or is missing,
+// and where the program finds its files and puts its outputs by default.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,6 +126,34 @@ TEST(WorkFolderTest, ReadOnlyProgramFolderFallsBackToTheCache) {
   ::setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
   EXPECT_EQ(WorkFolderRoot("/proc"), cache / "quillet" / "temp");
   ::unsetenv("XDG_CACHE_HOME");
+}
+
+// The home folder stands in for a program folder that is not the user's to
+// fill: read-only, or an installation (PREFIX/bin beside PREFIX/share/quillet).
+TEST(ProgramFolderTest, DefaultOutputFolderAndProgramFiles) {
+  ScratchFolder root;
+  const std::filesystem::path bin = root / "bin";
+  std::filesystem::create_directories(bin);
+  EXPECT_EQ(DefaultOutputFolder(bin), bin);
+  EXPECT_FALSE(IsInstalled(bin));
+  EXPECT_EQ(DefaultOutputFolder("/proc"), HomeFolder());
+  EXPECT_TRUE(FindProgramFile(bin, "qzp.html").empty());
+
+  std::filesystem::create_directories(root / "share" / "quillet" / "ruffle");
+  WriteBytes(root / "share" / "quillet" / "qzp.html", "installed");
+  EXPECT_TRUE(IsInstalled(bin));
+  EXPECT_EQ(DefaultOutputFolder(bin), HomeFolder());
+  EXPECT_EQ(FindProgramFile(bin, "qzp.html"), root / "share" / "quillet" / "qzp.html");
+  EXPECT_EQ(FindProgramFile(bin, "ruffle"), root / "share" / "quillet" / "ruffle");
+  WriteBytes(bin / "qzp.html", "beside");
+  EXPECT_EQ(FindProgramFile(bin, "qzp.html"), bin / "qzp.html");
+
+  const std::string home = HomeFolder();
+  ::setenv("HOME", (root / "home").c_str(), 1);
+  EXPECT_EQ(HomeFolder(), root / "home");
+  ::unsetenv("HOME");
+  EXPECT_EQ(HomeFolder(), ::getpwuid(::getuid())->pw_dir);
+  ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST(WorkFolderTest, TwoHoldersNeverShareAFolder) {

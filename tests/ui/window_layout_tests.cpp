@@ -28,9 +28,8 @@ class WindowLayoutTests : public QObject {
 
  private slots:
   void freshStart() {
-    auto window = MakeWindow({}, QStringLiteral("/opt/quillet/bin"));
+    auto window = MakeWindow();
     Form1& form = *window->form;
-    QCOMPARE(Child<QLineEdit>(form, "txtSwf")->text(), QStringLiteral("/opt/quillet/bin"));
     QCOMPARE(Child<QLineEdit>(form, "txtPPT")->text(), QString());
     QCOMPARE(form.Job().m_PptPath, std::string());
     QCOMPARE(form.Job().m_SizeDivisor, 2);
