@@ -10,11 +10,14 @@
 
 namespace quillet::ui {
 
-void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) {
+void QtDialogs::ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind,
+                            MessageButtons buttons) {
+  const QMessageBox::StandardButtons shown =
+      buttons == MessageButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok;
   switch (kind) {
-    case MessageKind::Information: QMessageBox::information(owner, caption, text); return;
-    case MessageKind::Warning: QMessageBox::warning(owner, caption, text); return;
-    case MessageKind::Failure: QMessageBox::critical(owner, caption, text); return;
+    case MessageKind::Information: QMessageBox::information(owner, caption, text, shown); return;
+    case MessageKind::Warning: QMessageBox::warning(owner, caption, text, shown); return;
+    case MessageKind::Failure: QMessageBox::critical(owner, caption, text, shown); return;
   }
 }
 

@@ -11,12 +11,16 @@ class QWidget;
 namespace quillet::ui {
 
 enum class MessageKind { Information, Warning, Failure };
+// Which button is pressed does not matter: every box only informs.
+enum class MessageButtons { Ok, OkCancel };
 
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // A modal box with one OK button; returns when the user has closed it.
-  virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) = 0;
+  // A modal box with an OK button (and Cancel, when asked); returns when the
+  // user has closed it.
+  virtual void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind,
+                           MessageButtons buttons = MessageButtons::Ok) = 0;
   // The Open-file dialog; the chosen path, or an empty string when cancelled.
   virtual QString ChooseOpenFile(QWidget* owner) = 0;
   // The folder picker titled `title`; the chosen folder as the picker gives
@@ -33,7 +37,8 @@ inline constexpr const char* kOpenFilters = "Presentations (*.ppt *.pptx *.pps *
 
 class QtDialogs : public Dialogs {
  public:
-  void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) override;
+  void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind,
+                   MessageButtons buttons) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   bool OpenPage(const QString& pagePath) override;

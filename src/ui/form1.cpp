@@ -30,12 +30,13 @@ namespace quillet::ui {
 namespace {
 
 // Whether the stored deck names an existing file. An unexpected failure of
-// the check (not a plain "missing") is shown first, captioned "Error".
+// the check (not a plain "missing") is shown first, captioned "Error", with OK
+// and Cancel (either button only closes the box).
 bool PresentationExists(Dialogs& dialogs, QWidget* owner, const std::string& path) {
   const FileCheck check = CheckFile(path);
   if (check.errorNumber != 0) {
     dialogs.ShowMessage(owner, QString::fromStdString(FileErrorMessage(check)), QStringLiteral("Error"),
-                        MessageKind::Failure);
+                        MessageKind::Failure, MessageButtons::OkCancel);
   }
   return check.exists;
 }

@@ -27,7 +27,7 @@ using namespace quillet::ui;
 // Nothing here asks the user anything.
 class SilentDialogs : public Dialogs {
  public:
-  void ShowMessage(QWidget*, const QString&, const QString&, MessageKind) override {}
+  void ShowMessage(QWidget*, const QString&, const QString&, MessageKind, MessageButtons) override {}
   QString ChooseOpenFile(QWidget*) override { return {}; }
   QString ChooseFolder(QWidget*, const QString&) override { return {}; }
   bool OpenPage(const QString&) override { return true; }

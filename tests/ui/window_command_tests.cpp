@@ -1,12 +1,15 @@
 // The main window's commands through its hot areas: the size choice, the
 // hover rule, Open, Save to, the Convert command's file check, minimise,
 // close and the drag strip.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "ui/form_layout.h"
 #include "window_test_support.h"
@@ -130,11 +133,6 @@ class WindowCommandTests : public QObject {
     QCOMPARE(form.Job().m_PptPath, std::string("/talks/intro.ppt"));
   }
 
-  void openFilters() {
-    QCOMPARE(QString::fromUtf8(kOpenFilters),
-             QStringLiteral("Presentations (*.ppt *.pptx *.pps *.ppsx *.odp *.pdf);;*.ppt"));
-  }
-
   void saveTo_data() {
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("shown");
@@ -203,6 +201,34 @@ class WindowCommandTests : public QObject {
     QCOMPARE(conversions, 0);
   }
 
+  // The desktop's boxes carry the buttons asked for; either one closes them.
+  void messageBoxButtons_data() {
+    QTest::addColumn<MessageButtons>("buttons");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("OK") << MessageButtons::Ok << int(QMessageBox::Ok);
+    QTest::newRow("OK and Cancel") << MessageButtons::OkCancel << int(QMessageBox::Ok | QMessageBox::Cancel);
+  }
+  void messageBoxButtons() {
+    QFETCH(MessageButtons, buttons);
+    QFETCH(int, shown);
+    int seen = 0;
+    QString caption;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      poll.stop();
+      seen = int(box->standardButtons());
+      caption = box->windowTitle();
+      box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(10);
+    QtDialogs().ShowMessage(nullptr, QStringLiteral("Error Number: 5"), QStringLiteral("Error"), MessageKind::Failure,
+                            buttons);
+    QCOMPARE(seen, shown);
+    QCOMPARE(caption, QStringLiteral("Error"));
+  }
+
   // A check that fails for another reason than a missing file says so
   // first (here: a file name longer than the file system allows).
   void convertCheckFailure() {
@@ -212,9 +238,11 @@ class WindowCommandTests : public QObject {
     Click(form, "LabelConvert");
     QCOMPARE(window->dialogs.messages.size(), std::size_t{2});
     QCOMPARE(window->dialogs.messages[0].caption, QStringLiteral("Error"));
+    QCOMPARE(window->dialogs.messages[0].buttons, MessageButtons::OkCancel);
     QVERIFY2(window->dialogs.messages[0].text.startsWith(QStringLiteral("Error Number: 36")),
              qPrintable(window->dialogs.messages[0].text));
     QCOMPARE(window->dialogs.messages[1].text, QStringLiteral("Please select the PowerPoint file."));
+    QCOMPARE(window->dialogs.messages[1].buttons, MessageButtons::Ok);
     QVERIFY(!form.IsConverting());
   }
 

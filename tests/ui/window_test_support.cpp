@@ -13,8 +13,9 @@ namespace {
 constexpr int kPointerSettle = 30;
 }  // namespace
 
-void FakeDialogs::ShowMessage(QWidget*, const QString& text, const QString& caption, MessageKind kind) {
-  messages.push_back({text, caption, kind});
+void FakeDialogs::ShowMessage(QWidget*, const QString& text, const QString& caption, MessageKind kind,
+                              MessageButtons buttons) {
+  messages.push_back({text, caption, kind, buttons});
   if (onMessage) onMessage(messages.back());
 }
 

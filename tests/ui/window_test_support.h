@@ -20,11 +20,13 @@ struct ShownMessage {
   QString text;
   QString caption;
   MessageKind kind;
+  MessageButtons buttons;
 };
 
 class FakeDialogs : public Dialogs {
  public:
-  void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind) override;
+  void ShowMessage(QWidget* owner, const QString& text, const QString& caption, MessageKind kind,
+                   MessageButtons buttons) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
   bool OpenPage(const QString& pagePath) override;
