@@ -39,8 +39,6 @@ std::string ReadTextFile(const std::string& path, bool* failed) {
   return text;
 }
 
-void WriteTextFile(const std::string& path, const std::string& text) { ReplaceFile(path, text + "\r\n"); }
-
 FileCheck CheckFile(const std::string& path) {
   FileCheck check;
   struct stat status {};
@@ -54,8 +52,6 @@ FileCheck CheckFile(const std::string& path) {
   check.description = ErrorText(failure);
   return check;
 }
-
-bool FileExists(const std::string& path) { return CheckFile(path).exists; }
 
 std::string FileErrorMessage(const FileCheck& check) {
   return "Error Number: " + std::to_string(check.errorNumber) + "\n\r " + check.description;

@@ -1,5 +1,5 @@
-// The path and file helpers of the conversion: a path's base name, reading and
-// writing whole text files, the existence test that guards the Convert
+// The path and file helpers of the conversion: a path's base name, reading a whole
+// text file, the existence test that guards the Convert
 // command and the work folder's listing. Whole-or-nothing writes come from
 // platform/file_replace.h.
 #pragma once
@@ -24,11 +24,6 @@ std::string GetBaseName(const std::string& path);
 // creates a file.
 std::string ReadTextFile(const std::string& path, bool* failed = nullptr);
 
-// Writes `text` followed by a carriage return and a line feed. The file is
-// replaced whole (see ReplaceFile); throws quillet::Error naming the file
-// when it cannot be written.
-void WriteTextFile(const std::string& path, const std::string& text);
-
 // The result of asking the file system about a path.
 struct FileCheck {
   bool exists = false;
@@ -40,7 +35,6 @@ struct FileCheck {
 // quiet "no"; any other failure (permission, a loop of links, ...) is also
 // "no" but carries its error number and text.
 FileCheck CheckFile(const std::string& path);
-bool FileExists(const std::string& path);
 
 // The message the window shows for an unexpected failure of CheckFile:
 // "Error Number: 13", a line feed, a carriage return, a space and the text.

@@ -1,10 +1,7 @@
-// Twips to pixels and the look-ups over the hot-area table.
+// Twips to pixels and the size choices.
 #include "ui/form_layout.h"
 
 #include <cmath>
-#include <cstring>
-#include <stdexcept>
-#include <string>
 
 namespace quillet::ui {
 
@@ -16,19 +13,5 @@ QRect ToPixels(const TwipRect& twips) {
 }
 
 int SizeDivisorFor(int sizeIndex) { return kSizeChoiceCount - sizeIndex; }
-
-const HotAreaEntry* HotAreaAt(QPoint skinPoint) {
-  for (const HotAreaEntry& entry : kHotAreas) {
-    if (ToPixels(entry.area).contains(skinPoint)) return &entry;
-  }
-  return nullptr;
-}
-
-const HotAreaEntry& HotAreaNamed(const char* objectName) {
-  for (const HotAreaEntry& entry : kHotAreas) {
-    if (std::strcmp(entry.objectName, objectName) == 0) return entry;
-  }
-  throw std::invalid_argument(std::string("no hot area named ") + objectName);
-}
 
 }  // namespace quillet::ui

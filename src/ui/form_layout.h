@@ -104,10 +104,6 @@ inline constexpr std::array<HotAreaEntry, 10> kHotAreas{{
 inline constexpr int kSizeChoiceCount = 3;
 int SizeDivisorFor(int sizeIndex);
 
-// The topmost hot area under a point of picSkin, or nullptr.
-const HotAreaEntry* HotAreaAt(QPoint skinPoint);
-const HotAreaEntry& HotAreaNamed(const char* objectName);
-
 // The about window: 459 x 345 with one hot area over its Continue button.
 inline constexpr TwipRect kAboutArea{0, 0, 6885, 5175};
 inline constexpr TwipRect kLabelExitArea{4440, 4470, 1425, 345};

@@ -66,43 +66,21 @@ TEST(ReadTextFileTest, FolderIsAFailure) {
   EXPECT_TRUE(failed);
 }
 
-TEST(WriteTextFileTest, EmptyTextIsALineBreak) {
-  ScratchFolder folder;
-  WriteTextFile((folder / "page.html").string(), "");
-  EXPECT_EQ(ReadBytes(folder / "page.html"), "\r\n");
-}
-
-TEST(WriteTextFileTest, ReplacesAnEarlierFileWhole) {
-  ScratchFolder folder;
-  WriteBytes(folder / "page.html", "an older and longer page");
-  WriteTextFile((folder / "page.html").string(), "new");
-  EXPECT_EQ(ReadBytes(folder / "page.html"), "new\r\n");
-  EXPECT_EQ(AllNames(folder.Path()), std::vector<std::string>{"page.html"});
-}
-
-TEST(WriteTextFileTest, MissingFolderIsAnErrorNamingTheFile) {
-  ScratchFolder folder;
-  const std::string path = (folder / "missing" / "page.html").string();
-  try {
-    WriteTextFile(path, "text");
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_NE(std::string(error.what()).find("cannot write " + path), std::string::npos) << error.what();
-  }
-}
-
-TEST(FileExistsTest, AnswersForFilesFoldersAndMissingEntries) {
+TEST(CheckFileTest, AnswersForFilesFoldersAndMissingEntries) {
   ScratchFolder folder;
   WriteBytes(folder / "deck.ppt", "x");
-  EXPECT_TRUE(FileExists((folder / "deck.ppt").string()));
-  EXPECT_TRUE(FileExists(folder.Path().string()));
-  EXPECT_FALSE(FileExists((folder / "other.ppt").string()));
-  EXPECT_FALSE(FileExists((folder / "missing" / "deck.ppt").string()));
-  EXPECT_FALSE(FileExists((folder / "deck.ppt" / "inside").string()));  // not a folder: quiet too
-  EXPECT_EQ(CheckFile((folder / "missing" / "deck.ppt").string()).errorNumber, 0);
+  EXPECT_TRUE(CheckFile((folder / "deck.ppt").string()).exists);
+  EXPECT_TRUE(CheckFile(folder.Path().string()).exists);
+  EXPECT_FALSE(CheckFile((folder / "other.ppt").string()).exists);
+  const FileCheck missing = CheckFile((folder / "missing" / "deck.ppt").string());
+  EXPECT_FALSE(missing.exists);
+  EXPECT_EQ(missing.errorNumber, 0);
+  const FileCheck inside = CheckFile((folder / "deck.ppt" / "inside").string());  // not a folder: quiet too
+  EXPECT_FALSE(inside.exists);
+  EXPECT_EQ(inside.errorNumber, 0);
 }
 
-TEST(FileExistsTest, UnexpectedFailureCarriesItsNumberAndText) {
+TEST(CheckFileTest, UnexpectedFailureCarriesItsNumberAndText) {
   ScratchFolder folder;
   std::filesystem::create_symlink("loop", folder / "loop");
   const FileCheck check = CheckFile((folder / "loop").string());

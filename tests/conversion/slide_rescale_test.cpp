@@ -57,13 +57,6 @@ INSTANTIATE_TEST_SUITE_P(Counts, ProgressPercentTest,
                          ::testing::Values(PercentCase{1, {0}}, PercentCase{3, {0, 33, 67}},
                                            PercentCase{8, {0, 12, 25, 38, 50, 62, 75, 88}}));
 
-TEST(ProgressPercentTest, ManySlidesDoNotOverflow) {
-  // 328 * 100 is the last product a 16-bit integer holds.
-  EXPECT_EQ(ProgressPercent(328, 400), 82);
-  EXPECT_EQ(ProgressPercent(20000, 40000), 50);
-  EXPECT_EQ(ProgressPercent(3'000'000'000LL, 4'000'000'000LL), 75);
-}
-
 // The sampling factors of a baseline JPEG's components, from its SOF0.
 std::vector<int> SamplingFactors(const std::string& jpeg) {
   const std::size_t sof = jpeg.find("\xff\xc0");

@@ -99,14 +99,6 @@ class ProgressDisplayTests : public QObject {
     QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
   }
 
-  void captionLook() {
-    auto window = MakeWindow();
-    auto* label = Child<QLabel>(*window->form, "LabelProgress");
-    QCOMPARE(label->palette().color(QPalette::WindowText), QColor(128, 128, 128));
-    QCOMPARE(label->font().pointSizeF(), 8.25);
-    QCOMPARE(label->font().family(), QApplication::font().family());
-  }
-
   void pathFieldsLook_data() {
     QTest::addColumn<QString>("name");
     QTest::newRow("txtPPT") << "txtPPT";

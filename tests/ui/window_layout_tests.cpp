@@ -102,14 +102,6 @@ class WindowLayoutTests : public QObject {
     QWidget* area = skin->findChild<QWidget*>(name);
     const QPoint centre = area->geometry().center();
     QCOMPARE(skin->childAt(centre), area);
-    const HotAreaEntry* hit = HotAreaAt(centre);
-    QVERIFY(hit);
-    QCOMPARE(QString::fromUtf8(hit->objectName), name);
-  }
-
-  void bareSkinHasNoHotArea() {
-    QCOMPARE(HotAreaAt(QPoint(300, 60)), nullptr);
-    QCOMPARE(HotAreaAt(QPoint(5, 250)), nullptr);
   }
 
   void pointers_data() {

@@ -126,8 +126,8 @@ class WindowSampleConversionTests : public QObject {
     Click(form, "LabelSave");
     QSignalSpy finished(&form, &Form1::ConversionFinished);
     Click(form, "LabelConvert");
-    // Let LibreOffice start, then close the window.
-    QTest::qWait(1500);
+    // Close the window once LibreOffice has started.
+    QVERIFY(WaitUntil([] { return !ChildProcesses().isEmpty(); }, 60000));
     QVERIFY(form.IsConverting());
     Click(form, "LabelClose");
     QVERIFY(finished.wait(60000));
