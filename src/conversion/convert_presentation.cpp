@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "conversion/file_helpers.h"
-#include "conversion/movie_assembly.h"
 #include "conversion/slide_order.h"
 #include "conversion/slide_rescale.h"
+#include "conversion/slide_show_movie.h"
 #include "conversion/web_page.h"
 #include "jpeg/cjpeg.h"
 #include "platform/error.h"

@@ -1,5 +1,5 @@
 // Quillet's movie library: three classes that build an SWF slide show by
-// method calls, in the order the movie assembly makes them. Coordinates are in
+// method calls, in the order the slide-show movie makes them. Coordinates are in
 // twips (20 per pixel), frames are 0-based. Every failing call throws
 // quillet::Error with a message that names the call and the cause.
 //
@@ -55,7 +55,8 @@ class Object {
   void MakeButtonSimple(Object& shape, std::int16_t r1, std::int16_t g1, std::int16_t b1, std::int16_t a1,
                         std::int16_t r2, std::int16_t g2, std::int16_t b2, std::int16_t a2);
   // One line of text in the font fontconfig finds for `font`, UTF-8 `text`,
-  // with the font's ascent line at y and its EM square `size` twips high.
+  // its EM square `size` twips high, the top of its tallest glyph at y (a text
+  // without ink puts the font's ascent line there).
   void MakeTextSimple(const std::string& font, const std::string& text, float x, float y, std::int16_t size);
   // A baseline JPEG file shown in the rectangle (x, y, width, height) twips,
   // pixelWidth x pixelHeight picture pixels across it.

@@ -1,5 +1,5 @@
-// The movie library in a real player: slide shows written by the library
-// (write_slide_show, the slide-show assembly's call sequence) are played by
+// The slide-show movie in a real player: slide shows written by the
+// conversion's own slide-show code (write_slide_show) are played by
 // Ruffle in headless Chromium from a loopback server, at 720 x 540, 360 x 270
 // and 240 x 180 pixels. For each size the test checks that
 //   - the first frame shows the first slide's picture (pixels compared with

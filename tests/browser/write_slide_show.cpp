@@ -1,13 +1,12 @@
-// Writes a slide-show movie with the movie library, driven by the slide-show
-// assembly's call sequence: write_slide_show OUT.swf WIDTH HEIGHT PICTURE...
-// (frame size in pixels, one baseline JPEG per slide). The browser test
-// plays what it writes.
+// Writes a slide-show movie with the conversion's own slide-show code:
+// write_slide_show OUT.swf WIDTH HEIGHT PICTURE... (frame size in pixels,
+// one baseline JPEG per slide). The browser test plays what it writes.
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
-#include "slide_show.h"
+#include "conversion/slide_show_movie.h"
 
 int main(int argc, char** argv) {
   if (argc < 5) {
@@ -16,9 +15,12 @@ int main(int argc, char** argv) {
   }
   try {
     const std::vector<std::string> pictures(argv + 4, argv + argc);
-    swf::Movie movie;
-    swf_test::BuildSlideShow(movie, std::stof(argv[2]), std::stof(argv[3]), pictures);
-    movie.WriteMovie(argv[1]);
+    const float width = std::stof(argv[2]);
+    const float height = std::stof(argv[3]);
+    quillet::SlideShowMovie movie;
+    movie.SetUpFrame(width, height);
+    movie.BuildFrames(width, height, pictures);
+    movie.Write(argv[1]);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "write_slide_show: %s\n", error.what());
     return 1;

@@ -1,6 +1,7 @@
 // Test helpers for the movie library; see test_support.h.
 #include "test_support.h"
 
+#include <gtest/gtest.h>
 #include <turbojpeg.h>
 
 #include <sys/wait.h>
@@ -178,6 +179,16 @@ ParserResult ParseWithIndependentParser(const std::filesystem::path& movie) {
   const int status = pclose(pipe);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+void ExpectIndependentParserAccepts(const std::filesystem::path& movie, std::size_t frames) {
+  const ParserResult result = ParseWithIndependentParser(movie);
+  ASSERT_EQ(result.exitCode, 0) << result.output;
+  std::size_t lines = 0;
+  for (std::size_t at = result.output.find("frame "); at != std::string::npos;
+       at = result.output.find("frame ", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, frames) << result.output;
 }
 
 }  // namespace swf_test

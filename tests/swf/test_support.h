@@ -60,5 +60,8 @@ struct ParserResult {
 };
 // Runs tests/swf/parse-swf.mjs on the file.
 ParserResult ParseWithIndependentParser(const std::filesystem::path& movie);
+// Fails the test unless the independent parser reads the file and finds
+// `frames` frames in it.
+void ExpectIndependentParserAccepts(const std::filesystem::path& movie, std::size_t frames);
 
 }  // namespace swf_test

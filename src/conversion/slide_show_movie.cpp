@@ -1,10 +1,10 @@
-// Movie assembly. Coordinates are twips, 20 to the pixel, x to the right and
-// y down from the frame's top-left corner. Every frame stops; the picture and
+// The slide-show movie. Coordinates are twips, 20 to the pixel, x to the right
+// and y down from the frame's top-left corner. Every frame stops; the picture and
 // the right arrow play on to the next frame, the left arrow goes back one
 // frame (to frame 0 from the first). The calls and their order are the movie
 // library's contract: the picture, the triangles and the go-to action reach
 // the movie only through the buttons and events that use them.
-#include "conversion/movie_assembly.h"
+#include "conversion/slide_show_movie.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-// Movie assembly: the slide-show movie built through the movie library, one
+// The slide-show movie, built through the movie library: one
 // frame per slide with the slide picture as a button, the next and previous
 // arrows as buttons and the counter such as 3/12 between them.
 #pragma once
@@ -25,6 +25,8 @@ class SlideShowMovie {
   void BuildFrames(float width, float height, const std::vector<std::string>& pictures);
   // Writes the movie to `path`.
   void Write(const std::string& path);
+  // The movie as built so far, for reading its tags back.
+  const swf::Movie& LibraryMovie() const { return movie; }
 
  private:
   swf::Movie movie;

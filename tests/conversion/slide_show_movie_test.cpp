@@ -1,0 +1,226 @@
+// The slide-show movie the conversion writes, built by the real code: the
+// tags of every frame, the display list (four objects removed and four
+// placed per frame), the button actions and colour transforms, the counter
+// text, its one font, where the arrows, counter and picture sit, the
+// embedded pictures byte for byte, and every movie read by the independent
+// parser.
+#include "conversion/slide_show_movie.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "../swf/test_support.h"
+#include "swf/movie.h"
+#include "swf/tag_writer.h"
+
+namespace swf {
+namespace {
+
+using swf_test::Bytes;
+using swf_test::ExpectIndependentParserAccepts;
+using swf_test::ScratchFolder;
+
+// The conversion's two calls for a frame of width x height pixels.
+void Build(quillet::SlideShowMovie& show, float width, float height, const std::vector<std::string>& pictures) {
+  show.SetUpFrame(width, height);
+  show.BuildFrames(width, height, pictures);
+}
+
+std::vector<std::string> Pictures(const ScratchFolder& folder, int count, int width, int height) {
+  std::vector<std::string> pictures;
+  for (int index = 0; index < count; ++index) {
+    const auto path = folder / ("Slide" + std::to_string(index + 1) + ".jpg");
+    swf_test::WriteFile(path, swf_test::MakeJpeg(width + index, height));  // each slide differs
+    pictures.push_back(path.string());
+  }
+  return pictures;
+}
+
+const std::vector<std::string> kFirstFrame = {"FileAttributes", "SetBackgroundColor", "DoAction",     "DefineBitsJPEG2",
+                                              "DefineShape",    "DefineButton2",      "PlaceObject2",  // picture button
+                                              "DefineFont3",    "DefineText",         "PlaceObject2",  // counter
+                                              "DefineShape",    "DefineButton2",      "PlaceObject2",  // right arrow
+                                              "DefineShape",    "DefineButton2",      "PlaceObject2"};  // left arrow
+const std::vector<std::string> kLaterFrame = {
+    "DoAction",      "RemoveObject2", "RemoveObject2", "RemoveObject2", "RemoveObject2", "DefineBitsJPEG2",
+    "DefineShape",   "DefineButton2", "PlaceObject2",  "DefineText",    "PlaceObject2",  "DefineShape",
+    "DefineButton2", "PlaceObject2",  "DefineShape",   "DefineButton2", "PlaceObject2"};
+
+struct SlideShowCase {
+  int slides;
+  float width;
+  float height;
+};
+
+class SlideShow : public testing::TestWithParam<SlideShowCase> {};
+
+TEST_P(SlideShow, TagsPerFrameMatchTheCallSequence) {
+  const SlideShowCase& show = GetParam();
+  ScratchFolder folder;
+  quillet::SlideShowMovie built;
+  Build(built, show.width, show.height, Pictures(folder, show.slides, 16, 12));
+  const Movie& movie = built.LibraryMovie();
+  const auto path = folder / "show.swf";
+  built.Write(path.string());
+  const Bytes bytes = swf_test::ReadFile(path);
+  EXPECT_EQ(bytes, movie.Encode());
+
+  const auto frames = swf_test::FrameTagNames(bytes);
+  ASSERT_EQ(frames.size(), static_cast<std::size_t>(show.slides) + 1) << swf_test::DumpMovie(bytes);
+  for (int a = 0; a < show.slides; ++a)
+    EXPECT_EQ(frames[a], a == 0 ? kFirstFrame : kLaterFrame) << "frame " << a << "\n" << swf_test::DumpMovie(bytes);
+  EXPECT_EQ(frames.back(), std::vector<std::string>{"End"});
+
+  // Header: FWS, version 10, frame 20 W x 20 H twips, 24 fps, one frame per slide.
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "FWS");
+  EXPECT_EQ(bytes[3], 10);
+  const MovieFile model = built.LibraryMovie().Assemble();
+  EXPECT_EQ(model.frameSize,
+            (Rect{0, static_cast<std::int32_t>(20 * show.width), 0, static_cast<std::int32_t>(20 * show.height)}));
+  EXPECT_EQ(model.frameRate, 24 << 8);
+  EXPECT_EQ(std::get<SetBackgroundColorTag>(model.tags[1]).color, (Rgba{255, 255, 255, 255}));
+  ExpectIndependentParserAccepts(path, static_cast<std::size_t>(show.slides));
+}
+
+TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
+  const SlideShowCase& show = GetParam();
+  ScratchFolder folder;
+  quillet::SlideShowMovie built;
+  const std::vector<std::string> pictures = Pictures(folder, show.slides, 16, 12);
+  Build(built, show.width, show.height, pictures);
+  const MovieFile model = built.LibraryMovie().Assemble();
+
+  const DefineFontTag* font = nullptr;
+  int fonts = 0;
+  int frame = 0;
+  std::vector<std::uint16_t> placed, removed;
+  std::vector<std::vector<ActionRecord>> buttonActions;
+  std::string counter;
+  const auto finishFrame = [&] {
+    // This frame removes the previous frame's four depths and places four new ones on top.
+    const std::uint16_t first = static_cast<std::uint16_t>(4 * frame + 1);
+    EXPECT_EQ(placed, (std::vector<std::uint16_t>{first, static_cast<std::uint16_t>(first + 1),
+                                                  static_cast<std::uint16_t>(first + 2),
+                                                  static_cast<std::uint16_t>(first + 3)}))
+        << "frame " << frame;
+    if (frame == 0) {
+      EXPECT_TRUE(removed.empty());
+    } else {
+      EXPECT_EQ(removed, (std::vector<std::uint16_t>{
+                             static_cast<std::uint16_t>(first - 4), static_cast<std::uint16_t>(first - 3),
+                             static_cast<std::uint16_t>(first - 2), static_cast<std::uint16_t>(first - 1)}))
+          << "frame " << frame;
+    }
+    // Picture and right arrow play on; the left arrow goes back one frame (0 on the first).
+    ASSERT_EQ(buttonActions.size(), 3u) << "frame " << frame;
+    EXPECT_EQ(buttonActions[0], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
+    EXPECT_EQ(buttonActions[1], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
+    EXPECT_EQ(
+        buttonActions[2],
+        (std::vector<ActionRecord>{{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame == 0 ? 0 : frame - 1)}}));
+    EXPECT_EQ(counter, std::to_string(frame + 1) + "/" + std::to_string(show.slides));
+    placed.clear();
+    removed.clear();
+    buttonActions.clear();
+    counter.clear();
+    ++frame;
+  };
+  for (const Tag& tag : model.tags) {
+    if (const auto* value = std::get_if<DefineFontTag>(&tag)) {
+      font = value;
+      ++fonts;
+    } else if (const auto* value = std::get_if<PlaceObject2Tag>(&tag)) {
+      placed.push_back(value->depth);
+    } else if (const auto* value = std::get_if<RemoveObject2Tag>(&tag)) {
+      removed.push_back(value->depth);
+    } else if (const auto* value = std::get_if<DefineButton2Tag>(&tag)) {
+      ASSERT_EQ(value->conditionActions.size(), 1u);
+      EXPECT_EQ(value->conditionActions[0].conditions, kOverDownToOverUp);
+      buttonActions.push_back(value->conditionActions[0].actions);
+    } else if (const auto* value = std::get_if<DefineTextTag>(&tag)) {
+      ASSERT_NE(font, nullptr) << "text before its font";
+      ASSERT_EQ(value->records.size(), 1u);
+      EXPECT_EQ(value->records[0].fontId, font->fontId);
+      EXPECT_EQ(value->records[0].textHeight, 400);
+      EXPECT_EQ(value->records[0].color, (Rgba{0, 96, 128, 255}));
+      for (const GlyphEntry& glyph : value->records[0].glyphs)
+        counter += static_cast<char>(font->glyphs.at(glyph.index).code);
+    } else if (const auto* value = std::get_if<DefineBitsJpeg2Tag>(&tag)) {
+      EXPECT_EQ(value->jpegData, swf_test::ReadFile(pictures.at(static_cast<std::size_t>(frame))));
+    } else if (std::holds_alternative<ShowFrameTag>(tag)) {
+      finishFrame();
+    }
+  }
+  EXPECT_EQ(frame, show.slides);
+  EXPECT_EQ(fonts, 1);
+  // The one font holds exactly the characters of all counters, ascending.
+  std::set<char> used;
+  for (int a = 1; a <= show.slides; ++a)
+    for (char character : std::to_string(a) + "/" + std::to_string(show.slides)) used.insert(character);
+  ASSERT_NE(font, nullptr);
+  std::string codes;
+  for (const FontGlyph& glyph : font->glyphs) codes += static_cast<char>(glyph.code);
+  EXPECT_EQ(codes, std::string(used.begin(), used.end()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SlideShow,
+                         testing::Values(SlideShowCase{2, 720, 540}, SlideShowCase{12, 360, 270},
+                                         SlideShowCase{1, 240, 180}, SlideShowCase{3, 481, 270}));
+
+TEST(SlideShowGeometry, ArrowsCounterAndPictureSitWhereTheCallsPutThem) {
+  ScratchFolder folder;
+  quillet::SlideShowMovie built;
+  Build(built, 360, 270, Pictures(folder, 1, 360, 270));
+  const MovieFile model = built.LibraryMovie().Assemble();
+  std::vector<Rect> shapeBounds;
+  std::vector<FillStyle> fills;
+  std::optional<Matrix> textPlacement;
+  for (const Tag& tag : model.tags) {
+    if (const auto* shape = std::get_if<DefineShapeTag>(&tag)) {
+      shapeBounds.push_back(shape->bounds);
+      fills.push_back(shape->shape.fillStyles.at(0));
+      EXPECT_EQ(shape->version, ShapeVersion::kDefineShape);
+    }
+    if (const auto* place = std::get_if<PlaceObject2Tag>(&tag); place != nullptr && place->depth == 2)
+      textPlacement = place->matrix;
+  }
+  ASSERT_EQ(shapeBounds.size(), 3u);
+  EXPECT_EQ(shapeBounds[0], (Rect{0, 7200, 0, 5400}));        // the picture
+  EXPECT_EQ(shapeBounds[1], (Rect{6700, 6950, 4850, 5100}));  // right arrow
+  EXPECT_EQ(shapeBounds[2], (Rect{5150, 5400, 4850, 5100}));  // left arrow
+  EXPECT_EQ(fills[0].type, FillType::kClippedBitmap);
+  EXPECT_EQ(fills[0].bitmapMatrix.scaleX, 20 * 65536);
+  EXPECT_EQ(fills[0].bitmapMatrix.scaleY, 20 * 65536);
+  EXPECT_EQ(fills[1].color, (Rgba{0, 96, 128, 255}));
+  ASSERT_TRUE(textPlacement.has_value());
+  EXPECT_EQ(*textPlacement, Matrix::Translation(5700, 4900));
+}
+
+TEST(Buttons, ArrowStatesAddTheColoursOfTheEightIntegers) {
+  ScratchFolder folder;
+  quillet::SlideShowMovie built;
+  Build(built, 240, 180, Pictures(folder, 1, 24, 18));
+  std::vector<const DefineButton2Tag*> buttons;
+  const MovieFile model = built.LibraryMovie().Assemble();
+  for (const Tag& tag : model.tags)
+    if (const auto* button = std::get_if<DefineButton2Tag>(&tag)) buttons.push_back(button);
+  ASSERT_EQ(buttons.size(), 3u);
+  // Picture button: all eight integers 0, so one record serves every state.
+  ASSERT_EQ(buttons[0]->records.size(), 1u);
+  EXPECT_EQ(buttons[0]->records[0].states, kButtonUp | kButtonOver | kButtonDown | kButtonHitTest);
+  EXPECT_EQ(buttons[0]->records[0].colorTransform, ColorTransform{});
+  // Arrows: up + hit as drawn, over adds (128, 0, 0, 0), down adds (128, -128, 0, 0).
+  for (const DefineButton2Tag* arrow : {buttons[1], buttons[2]}) {
+    ASSERT_EQ(arrow->records.size(), 3u);
+    EXPECT_EQ(arrow->records[0].states, kButtonUp | kButtonHitTest);
+    EXPECT_EQ(arrow->records[0].colorTransform, ColorTransform{});
+    EXPECT_EQ(arrow->records[1].states, kButtonOver);
+    EXPECT_EQ(arrow->records[1].colorTransform.add, (std::array<std::int16_t, 4>{128, 0, 0, 0}));
+    EXPECT_EQ(arrow->records[2].states, kButtonDown);
+    EXPECT_EQ(arrow->records[2].colorTransform.add, (std::array<std::int16_t, 4>{128, -128, 0, 0}));
+  }
+}
+
+}  // namespace
+}  // namespace swf
