@@ -2,7 +2,9 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: demo test build deps clean format
+PREFIX ?= /usr/local
+
+.PHONY: demo test build deps clean format install deb
 
 # The C++ sources clang-format looks after.
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
@@ -19,6 +21,15 @@ test: build
 
 demo: build
 	./scripts/demo $(BUILD_DIR)
+
+# Lays Quillet out under PREFIX: bin/quillet, share/quillet/, the desktop
+# entry, the metainfo, the icons and the man page.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# quillet_VERSION_ARCH.deb in the build folder (needs dpkg-dev; lintian to check it).
+deb: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR) out
