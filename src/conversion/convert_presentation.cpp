@@ -1,6 +1,6 @@
 // The Convert command's driver. In order: read the job and check the deck and
 // the output folder, name the movie, take and empty a work folder, export the
-// slides, rescale and re-encode them, measure the frame from the first
+// slides and rescale and re-encode them (on every core), measure the frame from the first
 // picture, assemble the movie in slide order, release the encoder, clear the
 // progress, say "Conversion complete.", then put the page in place and open
 // it. The movie, its script and the page are prepared as temporary files
@@ -11,8 +11,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "conversion/file_helpers.h"
@@ -151,27 +153,31 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   EmptyFolder(folder);
   ThrowIfCancelled(cancel);
 
-  // 3. Export the slides.
+  // 3 and 4. Export the slides, and rescale and re-encode each picture as
+  // soon as it is exported: on every core, each worker with its own encoder,
+  // one slide after another. Each slide's picture lands in its own file.
+  const int workers =
+      setup.workers > 0 ? setup.workers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<std::unique_ptr<cJpeg>> encoders;
+  for (int worker = 0; worker < workers; ++worker) encoders.push_back(std::make_unique<cJpeg>());
   SlideExportSettings exportSettings;
   exportSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
   exportSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
+  exportSettings.workers = workers;
+  exportSettings.progress = [&job, &observer](int done, int count) {
+    job.m_Percent = ProgressPercent(done - 1, count);
+    observer.ShowProgress(job.m_Percent, done, count);
+  };
   try {
-    ExportSlides(job.m_PptPath, folder, exportSettings);
+    ExportSlides(job.m_PptPath, folder, exportSettings, [&](int worker, int number, const std::string& jpeg) {
+      RescaleSlide(jpeg, folder / ("Slide" + std::to_string(number) + ".jpg"), divisor,
+                   *encoders[static_cast<std::size_t>(worker)]);
+    });
   } catch (const SlideExportCancelled&) {
     throw ConversionCancelled();
   }
-
-  // 4. Rescale and re-encode every picture with one encoder.
   const std::vector<std::string> fileJpg = ListFiles(folder);
   if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
-  auto encoder = std::make_unique<cJpeg>();
-  RescaleCallbacks callbacks;
-  callbacks.isCancelled = exportSettings.isCancelled;
-  callbacks.progress = [&job, &observer](int percent, int done, int count) {
-    job.m_Percent = percent;
-    observer.ShowProgress(percent, done, count);
-  };
-  RescaleSlides(folder, fileJpg, divisor, *encoder, callbacks);
 
   // 5. Measure the frame from the first picture.
   const Surface picTemp = LoadPicture(folder / fileJpg.front());
@@ -202,8 +208,8 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   movieFile.Commit();
   scriptFile.Commit();
 
-  // 9 to 11. Release the encoder, clear the progress, tell the user.
-  encoder.reset();
+  // 9 to 11. Release the encoders, clear the progress, tell the user.
+  encoders.clear();
   observer.ClearProgress();
   observer.ConversionComplete();
 

@@ -53,6 +53,10 @@ class CancelFlag {
 struct ConversionSetup {
   std::filesystem::path programFolder;  // holds qzp.html and, when writable, temp/
   int exportTimeLimitSeconds = 600;     // LibreOffice is ended after this
+  // Threads that render, rescale and encode the slides, each with its own
+  // encoder; 0 means one per processor core. The output is the same for any
+  // number.
+  int workers = 0;
 };
 
 struct ConversionOutcome {

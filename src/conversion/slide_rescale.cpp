@@ -1,12 +1,10 @@
 // Slide rescaling and re-encoding. picLoad holds the picture as exported,
-// picSize its rescaled copy, which the encoder samples and writes back over
-// the exported file.
+// picSize its rescaled copy, which the encoder samples and writes out.
 #include "conversion/slide_rescale.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "conversion/convert_presentation.h"
 #include "platform/error.h"
 #include "platform/picture_file.h"
 #include "platform/surface.h"
@@ -37,26 +35,19 @@ int ProgressPercent(std::int64_t finished, std::int64_t count) {
   return static_cast<int>(std::nearbyint(percent));
 }
 
-void RescaleSlides(const std::filesystem::path& folder, const std::vector<std::string>& fileJpg, int divisor,
-                   cJpeg& encoder, const RescaleCallbacks& callbacks) {
-  const int count = static_cast<int>(fileJpg.size());
-  for (int i = 0; i < count; ++i) {
-    if (callbacks.isCancelled && callbacks.isCancelled()) throw ConversionCancelled();
-    const std::filesystem::path file = folder / fileJpg[static_cast<std::size_t>(i)];
-    const Surface picLoad = LoadPicture(file);
-    const PictureSize size = RescaledSize(picLoad.Width(), picLoad.Height(), divisor);
-    const Surface picSize = BoxFilter(picLoad, size.width, size.height);
+void RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder) {
+  const Surface picLoad = DecodeJpeg(exported, file);
+  const PictureSize size = RescaledSize(picLoad.Width(), picLoad.Height(), divisor);
+  const Surface picSize = BoxFilter(picLoad, size.width, size.height);
 
-    encoder.SetSamplingFrequencies(kLumaSampling, kLumaSampling, kChromaSampling, kChromaSampling, kChromaSampling,
-                                   kChromaSampling);
-    encoder.Quality(kSlideQuality);
-    encoder.Comment("");
-    if (encoder.SampleHDC(picSize, size.width, size.height, 0, 0) != 0) {
-      throw Error(kGeneral, "cannot encode the slide picture " + file.string());
-    }
-    encoder.SaveFile(file.string());
-    if (callbacks.progress) callbacks.progress(ProgressPercent(i, count), i + 1, count);
+  encoder.SetSamplingFrequencies(kLumaSampling, kLumaSampling, kChromaSampling, kChromaSampling, kChromaSampling,
+                                 kChromaSampling);
+  encoder.Quality(kSlideQuality);
+  encoder.Comment("");
+  if (encoder.SampleHDC(picSize, size.width, size.height, 0, 0) != 0) {
+    throw Error(kGeneral, "cannot encode the slide picture " + file.string());
   }
+  encoder.SaveFile(file.string());
 }
 
 }  // namespace quillet

@@ -1,13 +1,12 @@
 // Slide rescaling and re-encoding: every exported slide picture is shrunk by
-// the size divisor k with the box filter and written back over itself by the
-// cJpeg encoder (quality 100, luminance sampled 2 x 2, no comment).
+// the size divisor k with the box filter and written by the cJpeg encoder
+// (quality 100, luminance sampled 2 x 2, no comment).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "jpeg/cjpeg.h"
 
@@ -28,17 +27,9 @@ PictureSize RescaledSize(int width, int height, int divisor);
 // wide arithmetic so that any slide count works.
 int ProgressPercent(std::int64_t finished, std::int64_t count);
 
-struct RescaleCallbacks {
-  // After each picture: its percentage, pictures done, picture count.
-  std::function<void(int percent, int done, int count)> progress;
-  // Checked before each picture; true stops the loop (ConversionCancelled).
-  std::function<bool()> isCancelled;
-};
-
-// Rescales every picture named in `fileJpg` inside `folder` by 1/`divisor`
-// and re-encodes it with `encoder`, whose settings are given again before
-// every picture. Throws quillet::Error naming the picture on failure.
-void RescaleSlides(const std::filesystem::path& folder, const std::vector<std::string>& fileJpg, int divisor,
-                   cJpeg& encoder, const RescaleCallbacks& callbacks);
+// Decodes one slide picture as exported (JPEG bytes), shrinks it by
+// 1/`divisor` and writes it to `file` with `encoder`, whose settings are given
+// again first. Throws quillet::Error naming `file` on failure.
+void RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder);
 
 }  // namespace quillet

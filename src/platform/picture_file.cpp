@@ -180,11 +180,27 @@ Surface DecodePng(const std::vector<std::uint8_t>& bytes, const std::filesystem:
   return picture;
 }
 
-Surface DecodeJpeg(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& path) {
+}  // namespace
+
+Surface LoadPicture(const std::filesystem::path& path) {
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  if (bytes.empty()) Fail(path, "the file is empty");
+  switch (Recognise(bytes)) {
+    case Format::kPpm: return DecodeNetpbm(bytes, path, 3);
+    case Format::kPgm: return DecodeNetpbm(bytes, path, 1);
+    case Format::kPng: return DecodePng(bytes, path);
+    case Format::kJpeg:
+      return DecodeJpeg(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+    case Format::kUnknown: break;
+  }
+  Fail(path, "unsupported format (PPM, PGM, PNG or JPEG expected)");
+}
+
+Surface DecodeJpeg(std::string_view bytes, const std::filesystem::path& path) {
   const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
   if (!handle) Fail(path, "the JPEG decoder could not start");
   int width = 0, height = 0, subsampling = 0, colourspace = 0;
-  auto* data = const_cast<unsigned char*>(bytes.data());
+  auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   const auto size = static_cast<unsigned long>(bytes.size());
   if (tjDecompressHeader3(handle.get(), data, size, &width, &height, &subsampling, &colourspace) != 0)
     Fail(path, std::string("not a readable JPEG file (") + tjGetErrorStr2(handle.get()) + ")");
@@ -198,37 +214,33 @@ Surface DecodeJpeg(const std::vector<std::uint8_t>& bytes, const std::filesystem
   return picture;
 }
 
-}  // namespace
-
-Surface LoadPicture(const std::filesystem::path& path) {
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
-  if (bytes.empty()) Fail(path, "the file is empty");
-  switch (Recognise(bytes)) {
-    case Format::kPpm: return DecodeNetpbm(bytes, path, 3);
-    case Format::kPgm: return DecodeNetpbm(bytes, path, 1);
-    case Format::kPng: return DecodePng(bytes, path);
-    case Format::kJpeg: return DecodeJpeg(bytes, path);
-    case Format::kUnknown: break;
+std::string EncodeJpeg(const std::uint8_t* pixels, int width, int height, std::size_t stride, PixelLayout layout,
+                       int quality, const std::filesystem::path& name) {
+  if (width <= 0 || height <= 0) FailWrite(name, "the picture has no pixels");
+  if (quality < 1 || quality > 100) FailWrite(name, "quality must be 1 to 100");
+  const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitCompress(), tjDestroy);
+  if (!handle) FailWrite(name, "the JPEG compressor could not start");
+  int format = TJPF_RGB;
+  switch (layout) {
+    case PixelLayout::kRgb: format = TJPF_RGB; break;
+    case PixelLayout::kBgrx: format = TJPF_BGRX; break;
+    case PixelLayout::kXrgb: format = TJPF_XRGB; break;
   }
-  Fail(path, "unsupported format (PPM, PGM, PNG or JPEG expected)");
+  unsigned char* jpeg = nullptr;
+  unsigned long size = 0;
+  const int status = tjCompress2(handle.get(), pixels, width, static_cast<int>(stride), height, format, &jpeg, &size,
+                                 TJSAMP_444, quality, TJFLAG_ACCURATEDCT);
+  const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
+  if (status != 0) FailWrite(name, tjGetErrorStr2(handle.get()));
+  return std::string(reinterpret_cast<const char*>(jpeg), size);
 }
 
 void WriteJpeg(const Surface& picture, const std::filesystem::path& path, int quality) {
   if (picture.Empty()) FailWrite(path, "the picture has no pixels");
-  if (quality < 1 || quality > 100) FailWrite(path, "quality must be 1 to 100");
-
-  const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitCompress(), tjDestroy);
-  if (!handle) FailWrite(path, "the JPEG compressor could not start");
-  unsigned char* jpeg = nullptr;
-  unsigned long size = 0;
-  auto* pixels = const_cast<unsigned char*>(picture.Bytes().data());
-  const int status = tjCompress2(handle.get(), pixels, picture.Width(), static_cast<int>(picture.Stride()),
-                                 picture.Height(), TJPF_RGB, &jpeg, &size, TJSAMP_444, quality, TJFLAG_ACCURATEDCT);
-  const std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(jpeg, tjFree);
-  if (status != 0) FailWrite(path, tjGetErrorStr2(handle.get()));
-
+  const std::string jpeg = EncodeJpeg(picture.Bytes().data(), picture.Width(), picture.Height(), picture.Stride(),
+                                      PixelLayout::kRgb, quality, path);
   try {
-    ReplaceFile(path, std::string_view(reinterpret_cast<const char*>(jpeg), size));
+    ReplaceFile(path, jpeg);
   } catch (const FileWriteError& error) {
     FailWrite(path, error.Reason());
   }

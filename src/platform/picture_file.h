@@ -2,7 +2,11 @@
 // Surface, and writing a Surface as a JPEG file with libjpeg-turbo.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <string>
+#include <string_view>
 
 #include "platform/surface.h"
 
@@ -20,5 +24,21 @@ Surface LoadPicture(const std::filesystem::path& path);
 // then replaces `path`; on any failure the old file is left as it was, no
 // temporary file remains, and quillet::Error is thrown naming the file.
 void WriteJpeg(const Surface& picture, const std::filesystem::path& path, int quality);
+
+// How a pixel's bytes lie in memory: three bytes red, green, blue (a
+// Surface's rows), or four bytes blue, green, red, unused or unused, red,
+// green, blue (a 32-bit 0xAARRGGBB pixel, as poppler renders, on a little-
+// or a big-endian machine).
+enum class PixelLayout { kRgb, kBgrx, kXrgb };
+
+// The JPEG that WriteJpeg writes, in memory: `height` rows of `width` pixels,
+// `stride` bytes from one row to the next. Throws quillet::Error naming
+// `name` on failure.
+std::string EncodeJpeg(const std::uint8_t* pixels, int width, int height, std::size_t stride, PixelLayout layout,
+                       int quality, const std::filesystem::path& name);
+
+// Decodes JPEG bytes as LoadPicture decodes a JPEG file; `name` stands for
+// them in messages.
+Surface DecodeJpeg(std::string_view bytes, const std::filesystem::path& name);
 
 }  // namespace quillet

@@ -13,13 +13,21 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
+#include <condition_variable>
+#include <exception>
+#include <limits>
 #include <memory>
+#include <mutex>
 #include <sstream>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/child_process.h"
 #include "platform/error.h"
+#include "platform/file_replace.h"
 #include "platform/picture_file.h"
 #include "platform/surface.h"
 
@@ -152,6 +160,16 @@ std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::f
   return pdf;
 }
 
+// The resolution a page renders at: `dotsPerInch`, lowered for a page so large
+// that its picture would pass kLongestSide pixels (a poster-sized PDF page
+// would otherwise need gigabytes).
+double PageResolution(const poppler::page& page, int dotsPerInch) {
+  const poppler::rectf box = page.page_rect();
+  const double longest = std::max(box.width(), box.height()) * dotsPerInch / kPointsPerInch;
+  if (longest <= kLongestSide) return dotsPerInch;
+  return dotsPerInch * kLongestSide / longest;
+}
+
 Surface ToSurface(const poppler::image& image) {
   const int width = image.width();
   const int height = image.height();
@@ -190,39 +208,167 @@ Surface ToSurface(const poppler::image& image) {
 
 void IgnorePopplerMessage(const std::string&, void*) {}
 
-// The resolution a page renders at: `dotsPerInch`, lowered for a page so large
-// that its picture would pass kLongestSide pixels (a poster-sized PDF page
-// would otherwise need gigabytes).
-double PageResolution(const poppler::page& page, int dotsPerInch) {
-  const poppler::rectf box = page.page_rect();
-  const double longest = std::max(box.width(), box.height()) * dotsPerInch / kPointsPerInch;
-  if (longest <= kLongestSide) return dotsPerInch;
-  return dotsPerInch * kLongestSide / longest;
-}
-
-int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& deck,
-                const std::filesystem::path& folder, const SlideExportSettings& settings) {
-  poppler::set_debug_error_function(IgnorePopplerMessage, nullptr);
+std::unique_ptr<poppler::document> LoadDocument(const std::filesystem::path& pdf, const std::filesystem::path& deck) {
   std::unique_ptr<poppler::document> document(poppler::document::load_from_file(pdf.string()));
   if (!document) throw Error(kGeneral, deck.string() + " is not a PDF file poppler can read");
   if (document->is_locked()) throw Error(kGeneral, deck.string() + " is protected by a password");
-  const int pages = document->pages();
-  if (pages <= 0) throw Error(kGeneral, deck.string() + " has no slides");
-  poppler::page_renderer renderer;
-  renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
-  renderer.set_image_format(poppler::image::format_argb32);
-  renderer.set_paper_color(0xffffffff);
-  for (int index = 0; index < pages; ++index) {
-    if (settings.isCancelled && settings.isCancelled()) throw SlideExportCancelled();
-    std::unique_ptr<poppler::page> page(document->create_page(index));
-    if (!page) throw Error(kGeneral, "cannot read slide " + std::to_string(index + 1) + " of " + deck.string());
-    const double resolution = PageResolution(*page, settings.dotsPerInch);
-    const poppler::image image = renderer.render_page(page.get(), resolution, resolution);
-    if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) {
-      throw Error(kGeneral, "cannot render slide " + std::to_string(index + 1) + " of " + deck.string());
+  return document;
+}
+
+// The picture of page `index` as exported: rendered, then stored as JPEG.
+std::string ExportPage(poppler::document& document, poppler::page_renderer& renderer, int index,
+                       const std::filesystem::path& deck, const SlideExportSettings& settings) {
+  const std::string slide = "slide " + std::to_string(index + 1) + " of " + deck.string();
+  std::unique_ptr<poppler::page> page(document.create_page(index));
+  if (!page) throw Error(kGeneral, "cannot read " + slide);
+  const double resolution = PageResolution(*page, settings.dotsPerInch);
+  const poppler::image image = renderer.render_page(page.get(), resolution, resolution);
+  if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) throw Error(kGeneral, "cannot render " + slide);
+  const auto* pixels = reinterpret_cast<const std::uint8_t*>(image.const_data());
+  const auto stride = static_cast<std::size_t>(image.bytes_per_row());
+  switch (image.format()) {
+    case poppler::image::format_argb32:
+    case poppler::image::format_rgb24: {
+      // Native 32-bit 0xAARRGGBB (or 0xffRRGGBB) words.
+      const PixelLayout layout = std::endian::native == std::endian::little ? PixelLayout::kBgrx : PixelLayout::kXrgb;
+      return EncodeJpeg(pixels, image.width(), image.height(), stride, layout, settings.jpegQuality, slide);
     }
-    WriteJpeg(ToSurface(image), folder / ("Slide" + std::to_string(index + 1) + ".jpg"), settings.jpegQuality);
+    case poppler::image::format_bgr24:
+    case poppler::image::format_gray8: {
+      const Surface surface = ToSurface(image);
+      return EncodeJpeg(surface.Bytes().data(), surface.Width(), surface.Height(), surface.Stride(), PixelLayout::kRgb,
+                        settings.jpegQuality, slide);
+    }
+    case poppler::image::format_mono:
+    case poppler::image::format_invalid: break;
   }
+  throw Error(kGeneral, "poppler rendered " + slide + " in an unexpected pixel format");
+}
+
+// What the workers share: the next page to start, the pages done, and the
+// failure of the lowest page number. Pages are started in order, so every
+// page before a failed one has been started and is finished; those after it
+// are not started.
+class PageQueue {
+ public:
+  explicit PageQueue(int pages) : pages_(pages) {}
+
+  // The next page to render, or -1 when there is none or the work stops.
+  int Take() {
+    const std::lock_guard lock(mutex_);
+    if (stopped_ || next_ >= pages_) return -1;
+    return next_++;
+  }
+  void Done() {
+    {
+      const std::lock_guard lock(mutex_);
+      ++done_;
+    }
+    changed_.notify_all();
+  }
+  void Fail(int page, std::exception_ptr failure) {
+    {
+      const std::lock_guard lock(mutex_);
+      stopped_ = true;
+      if (page < failedPage_) {
+        failedPage_ = page;
+        failure_ = std::move(failure);
+      }
+    }
+    changed_.notify_all();
+  }
+  void Stop() {
+    {
+      const std::lock_guard lock(mutex_);
+      stopped_ = true;
+    }
+    changed_.notify_all();
+  }
+  void WorkerEnded() {
+    {
+      const std::lock_guard lock(mutex_);
+      ++workersEnded_;
+    }
+    changed_.notify_all();
+  }
+  // Waits at most `period` for more than `known` pages done or for all
+  // `workers` to end; returns the pages done and whether they have ended.
+  std::pair<int, bool> Wait(std::chrono::milliseconds period, int known, int workers) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, period, [&] { return done_ > known || workersEnded_ == workers; });
+    return {done_, workersEnded_ == workers};
+  }
+  std::exception_ptr Failure() {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  const int pages_;
+  int next_ = 0;
+  int done_ = 0;
+  int workersEnded_ = 0;
+  bool stopped_ = false;
+  int failedPage_ = std::numeric_limits<int>::max();
+  std::exception_ptr failure_;
+};
+
+int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& deck,
+                const SlideExportSettings& settings, const ExportedSlideConsumer& consume) {
+  poppler::set_debug_error_function(IgnorePopplerMessage, nullptr);
+  // Every worker's document is opened here, before any thread starts.
+  std::vector<std::unique_ptr<poppler::document>> documents;
+  documents.push_back(LoadDocument(pdf, deck));
+  const int pages = documents.front()->pages();
+  if (pages <= 0) throw Error(kGeneral, deck.string() + " has no slides");
+  const int workers = std::clamp(settings.workers, 1, pages);
+  while (static_cast<int>(documents.size()) < workers) documents.push_back(LoadDocument(pdf, deck));
+
+  PageQueue queue(pages);
+  const auto work = [&](int worker) {
+    poppler::page_renderer renderer;
+    renderer.set_render_hints(poppler::page_renderer::antialiasing | poppler::page_renderer::text_antialiasing);
+    renderer.set_image_format(poppler::image::format_argb32);
+    renderer.set_paper_color(0xffffffff);
+    for (int index = queue.Take(); index >= 0; index = queue.Take()) {
+      try {
+        consume(worker, index + 1,
+                ExportPage(*documents[static_cast<std::size_t>(worker)], renderer, index, deck, settings));
+        queue.Done();
+      } catch (...) {
+        queue.Fail(index, std::current_exception());
+      }
+    }
+    queue.WorkerEnded();
+  };
+  std::vector<std::jthread> threads;
+  bool cancelled = false;
+  try {
+    for (int worker = 0; worker < workers; ++worker) threads.emplace_back(work, worker);
+    int reported = 0;
+    const auto isCancelled = [&] { return settings.isCancelled && settings.isCancelled(); };
+    for (;;) {
+      const int known = cancelled ? pages : reported;
+      const auto [done, ended] = queue.Wait(std::chrono::milliseconds(20), known, workers);
+      // Every page done is told, one at a time, until a cancel.
+      while (reported < done && !cancelled) {
+        ++reported;
+        if (settings.progress) settings.progress(reported, pages);
+        cancelled = isCancelled();
+      }
+      if (!cancelled && isCancelled()) cancelled = true;
+      if (cancelled) queue.Stop();
+      if (ended) break;
+    }
+  } catch (...) {
+    queue.Stop();  // the threads are joined on the way out
+    throw;
+  }
+  threads.clear();
+  if (const std::exception_ptr failure = queue.Failure()) std::rethrow_exception(failure);
+  if (cancelled) throw SlideExportCancelled();
   return pages;
 }
 
@@ -236,16 +382,23 @@ bool IsDeckExtension(const std::filesystem::path& deck) {
                      [&](const char* known) { return extension == known; });
 }
 
-int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& folder,
-                 const SlideExportSettings& settings) {
+int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& scratchParent,
+                 const SlideExportSettings& settings, const ExportedSlideConsumer& consume) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(deck, error))
     throw Error(kGeneral, "cannot find the presentation " + deck.string());
   if (std::filesystem::file_size(deck, error) == 0) throw Error(kGeneral, deck.string() + " is empty");
-  if (IsPdf(deck)) return RenderPages(deck, deck, folder, settings);
-  ScratchFolder scratch(folder);
+  if (IsPdf(deck)) return RenderPages(deck, deck, settings, consume);
+  ScratchFolder scratch(scratchParent);
   const std::filesystem::path pdf = PrintToPdf(deck, scratch.Path(), settings);
-  return RenderPages(pdf, deck, folder, settings);
+  return RenderPages(pdf, deck, settings, consume);
+}
+
+int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& folder,
+                 const SlideExportSettings& settings) {
+  return ExportSlides(deck, folder, settings, [&folder](int, int number, const std::string& jpeg) {
+    ReplaceFile(folder / ("Slide" + std::to_string(number) + ".jpg"), jpeg);
+  });
 }
 
 }  // namespace quillet

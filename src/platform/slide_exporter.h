@@ -2,10 +2,11 @@
 // Slide2.jpg, ... in a folder. LibreOffice (headless, with a private profile)
 // prints the deck to PDF in a private scratch folder; poppler renders every
 // page at 72 dpi (a 10 x 7.5 inch slide becomes 720 x 540 pixels) and
-// libjpeg-turbo writes it at quality 100 without chroma subsampling. Hidden
+// libjpeg-turbo stores it at quality 100 without chroma subsampling. Hidden
 // slides stay out, as in a slide show. A .pdf deck goes straight to poppler.
 // A page whose picture would be longer than 4000 pixels on a side is rendered
-// at the resolution that makes it 4000.
+// at the resolution that makes it 4000. The pages are rendered on several
+// threads at once, each with its own copy of the document.
 #pragma once
 
 #include <chrono>
@@ -24,7 +25,18 @@ struct SlideExportSettings {
   // LibreOffice's program; empty means soffice (or libreoffice) along $PATH,
   // then /usr/lib/libreoffice/program/soffice.
   std::filesystem::path libreOfficeProgram;
+  // Threads that render pages at once (at least one is used).
+  int workers = 1;
+  // While pages are rendered, after each one: pages done, page count. Called
+  // on the thread that called the exporter.
+  std::function<void(int done, int count)> progress;
 };
+
+// Called with each slide's picture as exported: the worker (0 to workers - 1)
+// that rendered it, the slide number (from 1) and the JPEG bytes. Calls come
+// from the worker threads, several at once, in no particular order; each
+// worker makes its calls one after the other.
+using ExportedSlideConsumer = std::function<void(int worker, int number, const std::string& jpeg)>;
 
 // Thrown when isCancelled answered true: LibreOffice has been ended and the
 // scratch folder removed.
@@ -45,5 +57,12 @@ bool IsDeckExtension(const std::filesystem::path& deck);
 // password-protected PDF.
 int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& folder,
                  const SlideExportSettings& settings);
+
+// As ExportSlides, but hands each slide's picture to `consume` instead of
+// writing it. When a slide or `consume` fails, no further slide is started,
+// and the failure of the lowest slide number is thrown once the workers
+// have stopped, so the error is the same whatever the number of workers.
+int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& scratchParent,
+                 const SlideExportSettings& settings, const ExportedSlideConsumer& consume);
 
 }  // namespace quillet

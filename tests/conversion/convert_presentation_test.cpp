@@ -153,6 +153,25 @@ TEST_F(ConvertPresentationTest, TwelveSlidesPlayInSlideOrder) {
   }
 }
 
+TEST_F(ConvertPresentationTest, SameBytesWithOneWorkerAndWithMany) {
+  // Pages of two sizes, so a slide written into another's place would show.
+  std::vector<PdfPage> pages = Pages(9);
+  for (std::size_t i = 1; i < pages.size(); i += 3) pages[i].width = 500.4;
+  const std::filesystem::path deck = root_ / "decks" / "mixed.pdf";
+  WriteBytes(deck, MakePdf(pages));
+  std::vector<std::string> movies;
+  for (int workers : {1, 4, 0}) {
+    setup_.workers = workers;
+    movies.push_back(ReadBytes(Convert(deck.string()).movie));
+  }
+  const auto frames = testing::FramePictures(ReadSwf(movies[0]));
+  ASSERT_EQ(frames.size(), 9u);
+  EXPECT_EQ(frames[1][0].Width(), 250);
+  EXPECT_EQ(frames[2][0].Width(), 360);
+  EXPECT_EQ(movies[1], movies[0]);
+  EXPECT_EQ(movies[2], movies[0]);
+}
+
 TEST_F(ConvertPresentationTest, MoreThan328SlidesConvert) {
   const ConversionOutcome outcome = Convert(Deck("long.pdf", 330, 30, 24), 1);
   EXPECT_EQ(outcome.slideCount, 330);

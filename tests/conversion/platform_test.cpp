@@ -9,7 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "platform/child_process.h"
@@ -186,6 +188,34 @@ TEST(SlideExporterTest, PdfPagesBecomeNumberedPicturesAt72Dpi) {
   EXPECT_NEAR(mean.red, testing::PageColour(0).red, 2);
   EXPECT_NEAR(mean.blue, testing::PageColour(0).blue, 2);
   EXPECT_EQ(LoadPicture(folder / "work" / "Slide2.jpg").Width(), 961);  // fractional page sizes round to whole pixels
+}
+
+// A failing slide stops the export; the error is that of the first failing
+// slide in slide order, whatever the number of workers.
+TEST(SlideExporterTest, FirstFailingSlideInOrderIsTheError) {
+  ScratchFolder folder;
+  std::vector<PdfPage> pages(8, PdfPage{72, 54, testing::PageColour(0)});
+  WriteBytes(folder / "deck.pdf", MakePdf(pages));
+  for (int workers : {1, 3}) {
+    SlideExportSettings settings;
+    settings.workers = workers;
+    std::mutex mutex;
+    std::vector<int> consumed;
+    const std::string error = ErrorText([&] {
+      ExportSlides(folder / "deck.pdf", folder.Path(), settings, [&](int worker, int number, const std::string&) {
+        EXPECT_LT(worker, workers);
+        if (number == 3 || number == 5) throw Error(kGeneral, "slide " + std::to_string(number) + " failed");
+        const std::lock_guard lock(mutex);
+        consumed.push_back(number);
+      });
+    });
+    EXPECT_EQ(error, "slide 3 failed") << workers << " workers";
+    // The slides before it were started first and are finished; with one
+    // worker nothing after it is started.
+    std::sort(consumed.begin(), consumed.end());
+    consumed.resize(workers == 1 ? consumed.size() : 2);
+    EXPECT_EQ(consumed, (std::vector<int>{1, 2})) << workers << " workers";
+  }
 }
 
 TEST(SlideExporterTest, PosterSizedPageIsRenderedAtALowerResolution) {

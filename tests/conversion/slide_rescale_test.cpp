@@ -1,5 +1,5 @@
 // Slide rescaling and re-encoding: the rescaled sizes, the percentages shown
-// after each slide, and the loop over a folder of pictures.
+// after each slide, and one exported picture shrunk and written out.
 #include "conversion/slide_rescale.h"
 
 #include <gtest/gtest.h>
@@ -78,56 +78,32 @@ Surface Gradient(int width, int height) {
   return picture;
 }
 
-TEST(RescaleSlidesTest, ShrinksAndReencodesEveryPictureInPlace) {
+TEST(RescaleSlideTest, ShrinksAndReencodesWithItsOwnSettings) {
   ScratchFolder folder;
-  const std::vector<std::string> names = {"Slide1.jpg", "Slide2.jpg", "Slide3.jpg"};
-  for (const std::string& name : names) WriteJpeg(Gradient(961, 540), folder / name, 100);
+  WriteJpeg(Gradient(961, 540), folder / "exported.jpg", 100);
   cJpeg encoder;
-  encoder.Quality(20);  // the loop sets its own settings
+  encoder.Quality(20);  // RescaleSlide gives its own settings
   encoder.SetSamplingFrequencies(1, 1, 1, 1, 1, 1);
-  std::vector<std::string> progress;
-  RescaleCallbacks callbacks;
-  callbacks.progress = [&](int percent, int done, int count) {
-    progress.push_back(std::to_string(percent) + " " + std::to_string(done) + "/" + std::to_string(count));
-  };
-  RescaleSlides(folder.Path(), names, 3, encoder, callbacks);
-  EXPECT_EQ(progress, (std::vector<std::string>{"0 1/3", "33 2/3", "67 3/3"}));
-  for (const std::string& name : names) {
-    const Surface picture = LoadPicture(folder / name);
-    EXPECT_EQ(picture.Width(), 320);
-    EXPECT_EQ(picture.Height(), 180);
-    const std::string bytes = ReadBytes(folder / name);
-    EXPECT_EQ(SamplingFactors(bytes), (std::vector<int>{0x22, 0x11, 0x11})) << name;
-  }
+  encoder.Comment("left from before");
+  RescaleSlide(ReadBytes(folder / "exported.jpg"), folder / "Slide1.jpg", 3, encoder);
+  const Surface picture = LoadPicture(folder / "Slide1.jpg");
+  EXPECT_EQ(picture.Width(), 320);
+  EXPECT_EQ(picture.Height(), 180);
+  EXPECT_EQ(SamplingFactors(ReadBytes(folder / "Slide1.jpg")), (std::vector<int>{0x22, 0x11, 0x11}));
   EXPECT_EQ(encoder.Quality(), 100);
   EXPECT_EQ(encoder.Comment(), "");
 }
 
-TEST(RescaleSlidesTest, CancelStopsBeforeTheNextPicture) {
+TEST(RescaleSlideTest, UnreadablePictureIsAnErrorNamingTheSlide) {
   ScratchFolder folder;
-  const std::vector<std::string> names = {"Slide1.jpg", "Slide2.jpg"};
-  for (const std::string& name : names) WriteJpeg(Gradient(64, 48), folder / name, 100);
-  const std::string untouched = ReadBytes(folder / "Slide2.jpg");
-  cJpeg encoder;
-  bool cancelled = false;
-  RescaleCallbacks callbacks;
-  callbacks.progress = [&](int, int, int) { cancelled = true; };
-  callbacks.isCancelled = [&] { return cancelled; };
-  EXPECT_THROW(RescaleSlides(folder.Path(), names, 2, encoder, callbacks), ConversionCancelled);
-  EXPECT_EQ(LoadPicture(folder / "Slide1.jpg").Width(), 32);
-  EXPECT_EQ(ReadBytes(folder / "Slide2.jpg"), untouched);
-}
-
-TEST(RescaleSlidesTest, UnreadablePictureIsAnErrorNamingIt) {
-  ScratchFolder folder;
-  testing::WriteBytes(folder / "Slide1.jpg", "not a picture");
   cJpeg encoder;
   try {
-    RescaleSlides(folder.Path(), {"Slide1.jpg"}, 2, encoder, {});
+    RescaleSlide("not a picture", folder / "Slide1.jpg", 2, encoder);
     FAIL() << "no error";
   } catch (const Error& error) {
     EXPECT_NE(std::string(error.what()).find("Slide1.jpg"), std::string::npos) << error.what();
   }
+  EXPECT_FALSE(std::filesystem::exists(folder / "Slide1.jpg"));
 }
 
 }  // namespace
