@@ -168,6 +168,8 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
     job.m_Percent = ProgressPercent(done - 1, count);
     observer.ShowProgress(job.m_Percent, done, count);
   };
+  std::vector<SlideText> slideTexts;
+  exportSettings.slideTexts = &slideTexts;
   try {
     ExportSlides(job.m_PptPath, folder, exportSettings, [&](int worker, int number, const std::string& jpeg) {
       RescaleSlide(jpeg, folder / ("Slide" + std::to_string(number) + ".jpg"), divisor,
@@ -203,7 +205,10 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   PendingFile scriptFile(scriptPath);
   scriptFile.Write(MovieScript(movieFileName, ReadMovieBytes(movieFile.Temporary())));
   PendingFile pageFile(pagePath);
-  pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), movieFileName, width, height) + "\r\n");
+  slideTexts.resize(listSlide.size());
+  const std::string transcript = TranscriptHtml(baseName, slideTexts);
+  pageFile.Write(
+      FillPageTemplate(PageTemplate(setup.programFolder, observer), movieFileName, width, height, transcript) + "\r\n");
   ThrowIfCancelled(cancel);
   movieFile.Commit();
   scriptFile.Commit();

@@ -2,7 +2,8 @@
 // three kinds of place: as text of the page, as a relative URL and inside a
 // script. FillPageTemplate follows the HTML far enough to know which kind of
 // place each "[[filename]]" stands in (text, a tag's attribute value, a
-// <script> or <style> element, a comment) and escapes the name for it.
+// <script> or <style> element, a comment) and escapes the name for it. The
+// same walk puts the transcript, which is markup, only where markup can stand.
 #include "conversion/web_page.h"
 
 #include <array>
@@ -15,9 +16,12 @@ namespace {
 constexpr std::string_view kFileNamePlaceholder = "[[filename]]";
 constexpr std::string_view kWidthPlaceholder = "[[width]]";
 constexpr std::string_view kHeightPlaceholder = "[[height]]";
+constexpr std::string_view kTranscriptPlaceholder = "[[transcript]]";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-enum class NameContext { kHtml, kUrl, kScript };
+// kText is the page's text between tags; kHtml is an attribute value or a
+// comment, which take the same escaping but no markup.
+enum class NameContext { kText, kHtml, kUrl, kScript };
 
 std::string ToLower(std::string_view text) {
   std::string lower(text);
@@ -50,6 +54,7 @@ NameContext AttributeContext(const std::string& tag, const std::string& attribut
 
 std::string Escape(std::string_view text, NameContext context) {
   switch (context) {
+    case NameContext::kText:
     case NameContext::kHtml: return EscapeHtml(text);
     case NameContext::kUrl: return EscapeUrlComponent(text);
     case NameContext::kScript: return EscapeScriptString(text);
@@ -57,10 +62,11 @@ std::string Escape(std::string_view text, NameContext context) {
   return {};
 }
 
-// Walks the template, copying it and replacing [[filename]].
+// Walks the template, copying it and replacing [[filename]] and [[transcript]].
 class FileNameFiller {
  public:
-  FileNameFiller(std::string_view page, const std::string& name) : page_(page), name_(name) {}
+  FileNameFiller(std::string_view page, const std::string& name, std::string_view transcript)
+      : page_(page), name_(name), transcript_(transcript) {}
 
   std::string Fill() {
     while (at_ < page_.size()) {
@@ -70,18 +76,25 @@ class FileNameFiller {
                  (std::isalpha(static_cast<unsigned char>(page_[at_ + 1])) || page_[at_ + 1] == '/')) {
         Tag();
       } else {
-        CopyOne(NameContext::kHtml);
+        CopyOne(NameContext::kText);
       }
     }
     return out_;
   }
 
  private:
-  // Copies one character, or the escaped name where a placeholder starts.
+  // Copies one character, or the escaped name where a placeholder starts. The
+  // transcript goes only into the page's text; elsewhere it would break the
+  // attribute, script or comment it stands in, so it is left out there.
   void CopyOne(NameContext context) {
     if (page_.compare(at_, kFileNamePlaceholder.size(), kFileNamePlaceholder) == 0) {
       out_ += Escape(name_, context);
       at_ += kFileNamePlaceholder.size();
+      return;
+    }
+    if (page_.compare(at_, kTranscriptPlaceholder.size(), kTranscriptPlaceholder) == 0) {
+      if (context == NameContext::kText) out_.append(transcript_);
+      at_ += kTranscriptPlaceholder.size();
       return;
     }
     out_ += page_[at_++];
@@ -144,6 +157,7 @@ class FileNameFiller {
 
   std::string_view page_;
   const std::string& name_;
+  std::string_view transcript_;
   std::string out_;
   std::size_t at_ = 0;
 };
@@ -258,8 +272,27 @@ std::string EscapeScriptString(std::string_view text) {
   return out;
 }
 
-std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height) {
-  std::string page = FileNameFiller(pageTemplate, movieFileName).Fill();
+std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideText>& slides) {
+  if (slides.empty()) return {};
+  const std::string count = std::to_string(slides.size());
+  std::string html = "<details id=\"slide-text\" data-slides=\"" + count + "\">\n<summary>Text of the slides of " +
+                     EscapeHtml(deckName) + "</summary>\n";
+  for (std::size_t index = 0; index < slides.size(); ++index) {
+    const SlideText& slide = slides[index];
+    const std::string number = std::to_string(index + 1);
+    html += "<section>\n<h2 id=\"slide-text-" + number + "\">Slide " + number + " of " + count;
+    if (!slide.title.empty()) html += ": " + EscapeHtml(slide.title);
+    html += "</h2>\n";
+    if (slide.title.empty() && slide.lines.empty()) html += "<p class=\"no-text\">(no text on this slide)</p>\n";
+    for (const std::string& line : slide.lines) html += "<p>" + EscapeHtml(line) + "</p>\n";
+    html += "</section>\n";
+  }
+  return html + "</details>";
+}
+
+std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height,
+                             std::string_view transcript) {
+  std::string page = FileNameFiller(pageTemplate, movieFileName, transcript).Fill();
   page = ReplaceAll(std::move(page), kWidthPlaceholder, std::to_string(width));
   return ReplaceAll(std::move(page), kHeightPlaceholder, std::to_string(height));
 }

@@ -224,6 +224,7 @@ std::string ExportPage(poppler::document& document, poppler::page_renderer& rend
   const double resolution = PageResolution(*page, settings.dotsPerInch);
   const poppler::image image = renderer.render_page(page.get(), resolution, resolution);
   if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) throw Error(kGeneral, "cannot render " + slide);
+  if (settings.slideTexts) (*settings.slideTexts)[static_cast<std::size_t>(index)] = ReadSlideText(*page);
   const auto* pixels = reinterpret_cast<const std::uint8_t*>(image.const_data());
   const auto stride = static_cast<std::size_t>(image.bytes_per_row());
   switch (image.format()) {
@@ -325,6 +326,7 @@ int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& d
   if (pages <= 0) throw Error(kGeneral, deck.string() + " has no slides");
   const int workers = std::clamp(settings.workers, 1, pages);
   while (static_cast<int>(documents.size()) < workers) documents.push_back(LoadDocument(pdf, deck));
+  if (settings.slideTexts) settings.slideTexts->assign(static_cast<std::size_t>(pages), SlideText{});
 
   PageQueue queue(pages);
   const auto work = [&](int worker) {

@@ -6,7 +6,9 @@
 // slides stay out, as in a slide show. A .pdf deck goes straight to poppler.
 // A page whose picture would be longer than 4000 pixels on a side is rendered
 // at the resolution that makes it 4000. The pages are rendered on several
-// threads at once, each with its own copy of the document.
+// threads at once, each with its own copy of the document. Beside each
+// picture the exporter can read the slide's text from the same PDF page
+// (platform/slide_text.h).
 #pragma once
 
 #include <chrono>
@@ -14,6 +16,9 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/slide_text.h"
 
 namespace quillet {
 
@@ -30,6 +35,9 @@ struct SlideExportSettings {
   // While pages are rendered, after each one: pages done, page count. Called
   // on the thread that called the exporter.
   std::function<void(int done, int count)> progress;
+  // When set, receives the text of every slide, slide 1 first (each
+  // worker fills the entries of its own pages).
+  std::vector<SlideText>* slideTexts = nullptr;
 };
 
 // Called with each slide's picture as exported: the worker (0 to workers - 1)

@@ -86,7 +86,8 @@ TEST_F(ConvertPresentationTest, WritesMovieScriptAndPageNamedAfterTheDeck) {
   EXPECT_EQ(ReadSwf(movie).frameCount, 3);
   EXPECT_EQ(ReadBytes(outcome.script), MovieScript("intro.swf", movie));
   const std::string page = ReadBytes(outcome.page);
-  EXPECT_EQ(page, FillPageTemplate(ReadBytes(QUILLET_PAGE_TEMPLATE), "intro.swf", 360, 270) + "\r\n");
+  const std::string transcript = TranscriptHtml("intro", std::vector<SlideText>(3));
+  EXPECT_EQ(page, FillPageTemplate(ReadBytes(QUILLET_PAGE_TEMPLATE), "intro.swf", 360, 270, transcript) + "\r\n");
   EXPECT_NE(page.find("<embed src=\"intro.swf\""), std::string::npos);
 }
 
@@ -213,7 +214,9 @@ TEST_F(ConvertPresentationTest, NameWithSpecialCharactersIsEscapedInThePage) {
 TEST_F(ConvertPresentationTest, MissingTemplateGivesTheBuiltInPageAndAWarning) {
   std::filesystem::remove(root_ / "program" / "qzp.html");
   const ConversionOutcome outcome = Convert(Deck("intro.pdf", 1));
-  EXPECT_EQ(ReadBytes(outcome.page), FillPageTemplate(kDefaultPageTemplate, "intro.swf", 360, 270) + "\r\n");
+  EXPECT_EQ(ReadBytes(outcome.page), FillPageTemplate(kDefaultPageTemplate, "intro.swf", 360, 270,
+                                                      TranscriptHtml("intro", std::vector<SlideText>(1))) +
+                                         "\r\n");
   EXPECT_FALSE(std::filesystem::exists(root_ / "program" / "qzp.html"));
   EXPECT_NE(std::find(observer_.events.begin(), observer_.events.end(),
                       "warning the page template qzp.html is in neither " + (root_ / "program").string() + " nor " +

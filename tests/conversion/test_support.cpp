@@ -46,25 +46,37 @@ std::vector<std::string> AllNames(const std::filesystem::path& folder) {
   return names;
 }
 
-std::string MakePdf(const std::vector<PdfPage>& pages) {
+std::string MakePdf(const std::vector<PdfPage>& pages, const std::vector<std::vector<PdfText>>& texts) {
   std::vector<std::string> objects;
   std::string kids;
   const int count = static_cast<int>(pages.size());
   for (int i = 0; i < count; ++i) kids += std::to_string(3 + 2 * i) + " 0 R ";
   objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
   objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(count) + " >>");
+  const std::string font = std::to_string(3 + 2 * count) + " 0 R";
   for (int i = 0; i < count; ++i) {
     const PdfPage& page = pages[static_cast<std::size_t>(i)];
     std::ostringstream size;
     size << page.width << " " << page.height;
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + size.str() + "] /Contents " +
-                      std::to_string(4 + 2 * i) + " 0 R >>");
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + size.str() + "] /Resources << /Font << /F1 " +
+                      font + " >> >> /Contents " + std::to_string(4 + 2 * i) + " 0 R >>");
     std::ostringstream content;
     content << page.colour.red / 255.0 << " " << page.colour.green / 255.0 << " " << page.colour.blue / 255.0
-            << " rg 0 0 " << size.str() << " re f\n";
+            << " rg 0 0 " << size.str() << " re f\n0 g\n";
+    const std::vector<PdfText> none;
+    for (const PdfText& text : static_cast<std::size_t>(i) < texts.size() ? texts[static_cast<std::size_t>(i)] : none) {
+      std::string literal;
+      for (char c : text.text) {
+        if (c == '(' || c == ')' || c == '\\') literal += '\\';
+        literal += c;
+      }
+      content << "BT /F1 " << text.size << " Tf " << text.x << " " << page.height - text.y << " Td (" << literal
+              << ") Tj ET\n";
+    }
     objects.push_back("<< /Length " + std::to_string(content.str().size()) + " >>\nstream\n" + content.str() +
                       "endstream");
   }
+  objects.push_back("<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
   std::string pdf = "%PDF-1.4\n";
   std::vector<std::size_t> offsets;
   for (std::size_t i = 0; i < objects.size(); ++i) {

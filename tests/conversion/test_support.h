@@ -38,8 +38,17 @@ struct PdfPage {
   double height = 540;
   Rgb colour;
 };
-// A valid PDF file (cross-reference table and all) of these pages.
-std::string MakePdf(const std::vector<PdfPage>& pages);
+// A line of text on a PDF page, in Helvetica (Latin-1 text): its baseline's
+// left end in points from the page's top left corner, and its type size.
+struct PdfText {
+  double x = 0;
+  double y = 0;
+  double size = 12;
+  std::string text;
+};
+// A valid PDF file (cross-reference table and all) of these pages; page i
+// carries texts[i] where there is one.
+std::string MakePdf(const std::vector<PdfPage>& pages, const std::vector<std::vector<PdfText>>& texts = {});
 // The colour of page `index` in the decks the tests make: every page differs.
 Rgb PageColour(int index);
 

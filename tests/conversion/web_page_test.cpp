@@ -75,6 +75,31 @@ INSTANTIATE_TEST_SUITE_P(
                     "<a onclick=\"go('a \\u0022b\\u0022 \\u0026 \\u003Cc\\u003E\\u0023\\u0025\\u0027.swf')\">"},
         ContextCase{"comment", "<!-- [[filename]] -->", "<!-- a &quot;b&quot; &amp; &lt;c&gt;#%&#39;.swf -->"}));
 
+TEST(TranscriptTest, HeadsEachSlideAndEscapesEveryText) {
+  const std::vector<SlideText> slides = {SlideText{"Q&A <now>", {"a < b", "[[width]] \"x\""}}, SlideText{},
+                                         SlideText{"", {"only text"}}};
+  EXPECT_EQ(TranscriptHtml("Deck <i>1</i>", slides),
+            "<details id=\"slide-text\" data-slides=\"3\">\n"
+            "<summary>Text of the slides of Deck &lt;i&gt;1&lt;/i&gt;</summary>\n"
+            "<section>\n<h2 id=\"slide-text-1\">Slide 1 of 3: Q&amp;A &lt;now&gt;</h2>\n"
+            "<p>a &lt; b</p>\n<p>&#91;&#91;width&#93;&#93; &quot;x&quot;</p>\n</section>\n"
+            "<section>\n<h2 id=\"slide-text-2\">Slide 2 of 3</h2>\n"
+            "<p class=\"no-text\">(no text on this slide)</p>\n</section>\n"
+            "<section>\n<h2 id=\"slide-text-3\">Slide 3 of 3</h2>\n<p>only text</p>\n</section>\n"
+            "</details>");
+  EXPECT_EQ(TranscriptHtml("Deck", {}), "");
+}
+
+TEST(TranscriptTest, GoesOnlyWhereMarkupCanStand) {
+  const std::string transcript = TranscriptHtml("d", {SlideText{"T", {}}});
+  EXPECT_EQ(FillPageTemplate("<main>[[transcript]]</main>", "d.swf", 1, 1, transcript),
+            "<main>" + transcript + "</main>");
+  EXPECT_EQ(FillPageTemplate("<p title=\"[[transcript]]\"><script>t='[[transcript]]'</script><!--[[transcript]]-->",
+                             "d.swf", 1, 1, transcript),
+            "<p title=\"\"><script>t=''</script><!---->");
+  EXPECT_EQ(Fill("<p>[[width]]</p>"), "<p>360</p>");  // a template without it: no transcript
+}
+
 TEST(EscapeTest, Html) {
   EXPECT_EQ(EscapeHtml("<a href=\"x\">&'[]"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;&#91;&#93;");
 }
@@ -115,9 +140,13 @@ TEST(ShippedTemplateTest, BuiltInPageIsTheShippedTemplate) {
   EXPECT_EQ(std::string(kDefaultPageTemplate), testing::ReadBytes(QUILLET_PAGE_TEMPLATE));
 }
 
-TEST(ShippedTemplateTest, HoldsOnlyTheThreePlaceholdersAndNoneRemainsFilled) {
+TEST(ShippedTemplateTest, HoldsOnlyTheFourPlaceholdersAndNoneRemainsFilled) {
   const std::string page(kDefaultPageTemplate);
-  EXPECT_EQ(Count(page, "[["), Count(page, "[[filename]]") + Count(page, "[[width]]") + Count(page, "[[height]]"));
+  EXPECT_EQ(Count(page, "[["), Count(page, "[[filename]]") + Count(page, "[[width]]") + Count(page, "[[height]]") +
+                                   Count(page, "[[transcript]]"));
+  EXPECT_EQ(Count(page, "[[transcript]]"), 1u);
+  const std::string transcript = TranscriptHtml("d", {SlideText{"T", {}}});
+  EXPECT_EQ(Count(FillPageTemplate(page, "d.swf", 1, 1, transcript), transcript), 1u);
   EXPECT_GE(Count(page, "[[filename]]"), 4u);
   EXPECT_GE(Count(page, "[[width]]"), 2u);
   const std::string filled = Fill(page, "x</script><script>alert(1)</script>.swf", 361, 271);

@@ -1,0 +1,206 @@
+// The text of a slide. poppler's text_list() gives roughly one word per box,
+// in reading order for left-to-right scripts; a word that sits beside the
+// previous one on the same baseline continues its line, anything else
+// starts a new line. Words poppler ends without a space but that stand apart
+// on the page (the cells of a table row, shapes side by side) still get one.
+#include "platform/slide_text.h"
+
+#include <poppler-global.h>
+#include <poppler-page.h>
+
+#include <algorithm>
+#include <optional>
+
+namespace quillet {
+namespace {
+
+constexpr double kSameLineOverlap = 0.5;    // of the smaller height, for a word to join a line
+constexpr double kWordGap = 0.1;            // of the smaller height: a wider gap is a space
+constexpr double kSameTypeSize = 0.98;      // sizes this close count as the same type
+constexpr double kTitleSizeRatio = 1.15;    // a title's type is this much larger than the rest
+constexpr std::size_t kLongestTitle = 200;  // bytes; longer text is not a title
+
+struct Line {
+  std::string text;
+  double top = 0;
+  double bottom = 0;
+  double right = 0;
+  double typeSize = 0;
+  bool spaceAfter = false;
+};
+
+// The code point of the UTF-8 sequence at `at`, and its length; a malformed
+// sequence reads as one byte that is no code point.
+std::pair<char32_t, std::size_t> CodePointAt(std::string_view text, std::size_t at) {
+  const unsigned char lead = static_cast<unsigned char>(text[at]);
+  if (lead < 0x80) return {lead, 1};
+  std::size_t length = 0;
+  char32_t code = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return {0xFFFD, 1};
+  }
+  if (text.size() - at < length) return {0xFFFD, 1};
+  for (std::size_t i = 1; i < length; ++i) {
+    const unsigned char next = static_cast<unsigned char>(text[at + i]);
+    if ((next & 0xC0) != 0x80) return {0xFFFD, 1};
+    code = (code << 6) | (next & 0x3F);
+  }
+  return {code, length};
+}
+
+bool IsBulletMark(char32_t code) {
+  static constexpr char32_t kMarks[] = {
+      0x2022,  // •
+      0x2023,  // ‣
+      0x2043,  // ⁃
+      0x2013,  // –
+      0x25AA,  // ▪
+      0x25AB,  // ▫
+      0x25A0,  // ■
+      0x25A1,  // □
+      0x25CF,  // ●
+      0x25CB,  // ○
+      0x25E6,  // ◦
+      0x25C6,  // ◆
+      0x25C7,  // ◇
+      0x25BA,  // ►
+      0x25B8,  // ▸
+      0x27A2,  // ➢
+      0x27A4,  // ➤
+      0x2713,  // ✓
+      0x2714,  // ✔
+      0x00B7,  // ·
+  };
+  if (code >= 0xE000 && code <= 0xF8FF) return true;  // symbol fonts map their glyphs here
+  return std::find(std::begin(kMarks), std::end(kMarks), code) != std::end(kMarks);
+}
+
+// The word without control characters; at the start of a line also without
+// leading bullet marks and spaces.
+std::string CleanWord(std::string_view text, bool startsLine) {
+  std::string clean;
+  std::size_t at = 0;
+  bool leading = startsLine;
+  while (at < text.size()) {
+    const auto [code, length] = CodePointAt(text, at);
+    const bool control = code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0);
+    const bool skipped = control || (leading && (IsBulletMark(code) || code == ' ' || code == 0xA0));
+    if (!skipped) {
+      leading = false;
+      clean.append(text.substr(at, length));
+    }
+    at += length;
+  }
+  return clean;
+}
+
+bool ContinuesLine(const Line& line, const PlacedWord& word) {
+  const double lineHeight = line.bottom - line.top;
+  const double wordHeight = word.bottom - word.top;
+  const double smaller = std::min(lineHeight, wordHeight);
+  const double overlap = std::min(line.bottom, word.bottom) - std::max(line.top, word.top);
+  if (smaller <= 0 || overlap < kSameLineOverlap * smaller) return false;
+  return word.left >= line.right - kSameLineOverlap * smaller;  // not back to the left: a new line or column
+}
+
+std::vector<Line> JoinLines(const std::vector<PlacedWord>& words) {
+  std::vector<Line> lines;
+  for (const PlacedWord& word : words) {
+    const bool continues = !lines.empty() && ContinuesLine(lines.back(), word);
+    const std::string text = CleanWord(word.text, !continues);
+    if (text.empty()) continue;
+    if (!continues) {
+      lines.push_back(Line{text, word.top, word.bottom, word.right, word.typeSize, word.spaceAfter});
+      continue;
+    }
+    Line& line = lines.back();
+    const double smaller = std::min(line.bottom - line.top, word.bottom - word.top);
+    if (line.spaceAfter || word.left - line.right > kWordGap * smaller) line.text += ' ';
+    line.text += text;
+    line.top = std::min(line.top, word.top);
+    line.bottom = std::max(line.bottom, word.bottom);
+    line.right = word.right;
+    line.typeSize = std::max(line.typeSize, word.typeSize);
+    line.spaceAfter = word.spaceAfter;
+  }
+  for (Line& line : lines) {
+    while (!line.text.empty() && line.text.back() == ' ') line.text.pop_back();
+  }
+  return lines;
+}
+
+// The first and one-past-last line of the title, if the slide has one.
+std::optional<std::pair<std::size_t, std::size_t>> FindTitle(const std::vector<Line>& lines, double pageHeight) {
+  if (lines.empty()) return std::nullopt;
+  double largest = 0;
+  for (const Line& line : lines) largest = std::max(largest, line.typeSize);
+  const auto inLargestType = [&](const Line& line) { return largest > 0 && line.typeSize >= kSameTypeSize * largest; };
+  std::size_t first = 0;
+  if (lines.size() > 1) {
+    if (largest <= 0) return std::nullopt;
+    while (!inLargestType(lines[first])) ++first;
+  }
+  std::size_t end = first + 1;
+  while (end < lines.size() && inLargestType(lines[end])) ++end;
+  if (lines.size() > 1 && end - first == lines.size()) return std::nullopt;  // all in one type: no telling
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const bool inTitle = i >= first && i < end;
+    if (!inTitle && lines[i].typeSize * kTitleSizeRatio > largest) return std::nullopt;
+  }
+  if (pageHeight > 0 && lines[first].top >= pageHeight / 2) return std::nullopt;
+  std::size_t length = 0;
+  for (std::size_t i = first; i < end; ++i) length += lines[i].text.size() + 1;
+  if (length > kLongestTitle) return std::nullopt;
+  return std::make_pair(first, end);
+}
+
+std::string Utf8(const poppler::ustring& text) {
+  const poppler::byte_array bytes = text.to_utf8();
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeight) {
+  const std::vector<Line> lines = JoinLines(words);
+  const auto title = FindTitle(lines, pageHeight);
+  SlideText slide;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const bool inTitle = title && i >= title->first && i < title->second;
+    if (!inTitle) {
+      slide.lines.push_back(lines[i].text);
+      continue;
+    }
+    if (!slide.title.empty()) slide.title += ' ';
+    slide.title += lines[i].text;
+  }
+  return slide;
+}
+
+SlideText ReadSlideText(const poppler::page& page) {
+  std::vector<PlacedWord> words;
+  for (const poppler::text_box& box : page.text_list(poppler::page::text_list_include_font)) {
+    const poppler::rectf area = box.bbox();
+    PlacedWord word;
+    word.text = Utf8(box.text());
+    word.left = area.left();
+    word.top = area.top();
+    word.right = area.right();
+    word.bottom = area.bottom();
+    word.typeSize = box.has_font_info() ? box.get_font_size() : 0;
+    word.spaceAfter = box.has_space_after();
+    words.push_back(std::move(word));
+  }
+  return ArrangeSlideText(words, page.page_rect().height());
+}
+
+}  // namespace quillet

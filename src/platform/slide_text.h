@@ -1,0 +1,45 @@
+// The text of a slide, for the page's transcript: the words poppler finds on
+// the slide's PDF page, in poppler's reading order, put back together into
+// lines, and the slide's title where one can be told. A title is the first
+// line in the page's largest type, when that type is clearly larger than all
+// the rest and the line starts in the upper half of the page (a title slide's
+// title stands about the middle); a slide holding one line of text is titled
+// by it. Lines after the title in the same type continue it. Text all in one
+// type has no title that can be told.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace poppler {
+class page;
+}
+
+namespace quillet {
+
+struct SlideText {
+  std::string title;               // UTF-8; empty when no title can be told
+  std::vector<std::string> lines;  // the rest of the text, UTF-8, one entry per line
+};
+
+// One word as poppler places it: its box in points (y grows downwards) and
+// its type size. `spaceAfter` is poppler's own word break.
+struct PlacedWord {
+  std::string text;  // UTF-8
+  double left = 0;
+  double top = 0;
+  double right = 0;
+  double bottom = 0;
+  double typeSize = 0;  // 0 when the PDF does not say
+  bool spaceAfter = false;
+};
+
+// Puts words, in reading order, back into lines and picks the title. Leading
+// bullet marks (•, ▪, ➢, the private-use symbols of Wingdings and the like) and
+// control characters are left out; they say nothing read aloud.
+SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeight);
+
+// The text of one PDF page.
+SlideText ReadSlideText(const poppler::page& page);
+
+}  // namespace quillet
