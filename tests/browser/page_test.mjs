@@ -9,19 +9,29 @@
 //     back;
 //   - the counter changes its first digit between slide 1 and 2 and keeps
 //     "/N", and reads the same each time slide 1 comes back.
+//   - the transcript under the player is headed with the deck's name
+//     (escaped), has a heading per slide, and holds every line poppler's
+//     pdftotext reads on slide 3 of the deck printed to PDF by LibreOffice;
+//   - Tab leaves the player for the transcript, Shift+Tab comes back;
+//   - axe-core finds no WCAG 2.x A or AA violation, transcript open.
+// The same PDF, converted as a .pdf deck, gets the same transcript.
 // Finally, with NAME.swf.js removed, the page opened from disk shows its one
-// plain sentence instead of a blank box, and so does the page, served or
-// opened from disk, when the Ruffle player cannot be loaded.
+// plain sentence, announced as an alert, instead of a blank box, and so does
+// the page, served or opened from disk, when the Ruffle player cannot be
+// loaded; axe-core finds nothing there either.
 //
 // Usage: node page_test.mjs --quillet PATH/quillet --deck DECK --work DIR
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import {
   countColour, decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference,
-  screenshotPixels, startServer, waitFor, waitForMovie,
+  screenshotPixels, startServer, toolsDir, waitFor, waitForMovie,
 } from './harness.mjs';
+
+const axeSource = fs.readFileSync(createRequire(path.join(toolsDir, 'package.json')).resolve('axe-core/axe.min.js'), 'utf8');
 
 const options = {};
 for (let index = 2; index < process.argv.length; index += 2) {
@@ -56,11 +66,11 @@ function moviePictures(swf) {
   return pictures;
 }
 
-function convert(folder) {
+function convert(folder, source = options.deck) {
   fs.rmSync(folder, { recursive: true, force: true });
   fs.mkdirSync(folder, { recursive: true });
-  const deck = path.join(folder, `${baseName}${path.extname(options.deck)}`);
-  fs.copyFileSync(options.deck, deck);
+  const deck = path.join(folder, `${baseName}${path.extname(source)}`);
+  fs.copyFileSync(source, deck);
   const out = path.join(folder, 'out');
   fs.mkdirSync(out);
   const printed = execFileSync(options.quillet, ['convert', deck, '-o', out], { encoding: 'utf8' });
@@ -74,7 +84,68 @@ function convert(folder) {
   return { out, references };
 }
 
-async function playPage(browser, url, references, mode) {
+// The deck printed to PDF by LibreOffice (with a profile of its own), as the
+// slide exporter prints it, and the lines pdftotext reads on one page.
+function printToPdf(folder) {
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(folder, { recursive: true });
+  const deck = path.join(folder, `deck${path.extname(options.deck)}`);
+  fs.copyFileSync(options.deck, deck);
+  execFileSync('soffice', [`-env:UserInstallation=${pathToFileURL(path.join(folder, 'profile')).href}`, '--headless',
+    '--invisible', '--norestore', '--convert-to', 'pdf:impress_pdf_Export', '--outdir', folder, deck],
+  { stdio: 'ignore', timeout: 120000 });
+  return path.join(folder, 'deck.pdf');
+}
+
+function popplerLines(pdf, pageNumber) {
+  const text = execFileSync('pdftotext', ['-f', `${pageNumber}`, '-l', `${pageNumber}`, '-enc', 'UTF-8', pdf, '-'],
+    { encoding: 'utf8' });
+  return text.split(/[\n\f]/).map((line) => line.replace(/\s+/g, ' ').trim()).filter((line) => line !== '');
+}
+
+async function expectTranscript(page, slideCount, thirdSlideLines, mode) {
+  const transcript = await page.evaluate(() => {
+    const details = document.getElementById('slide-text');
+    if (!details) return null;
+    return {
+      summary: details.querySelector('summary').textContent,
+      headings: Array.from(details.querySelectorAll('h2'), (heading) => heading.textContent),
+      third: details.querySelectorAll('section')[2].textContent.replace(/\s+/g, ' '),
+    };
+  });
+  if (!transcript) throw new Error(`${mode}: the page has no transcript`);
+  if (transcript.summary !== `Text of the slides of ${baseName}`) {
+    throw new Error(`${mode}: the transcript is headed ${JSON.stringify(transcript.summary)}`);
+  }
+  if (transcript.headings.length !== slideCount || !transcript.headings[2].startsWith(`Slide 3 of ${slideCount}`)) {
+    throw new Error(`${mode}: the transcript's headings are ${JSON.stringify(transcript.headings)}`);
+  }
+  const missing = thirdSlideLines.filter((line) => !transcript.third.includes(line));
+  if (thirdSlideLines.length === 0 || missing.length > 0) {
+    throw new Error(`${mode}: slide 3's text ${JSON.stringify(transcript.third)} lacks ${JSON.stringify(missing)}`);
+  }
+  console.log(`  ${mode}: transcript of ${slideCount} slides; slide 3 reads ${JSON.stringify(transcript.third.trim())}`);
+}
+
+async function expectNoAxeViolation(page, mode) {
+  await page.evaluate(() => {
+    const details = document.getElementById('slide-text');
+    if (details) details.open = true;
+  });
+  await page.addScriptTag({ content: axeSource });
+  const result = await page.evaluate(() => window.axe.run(document, {
+    runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa', 'wcag22aa'] },
+  }));
+  const found = result.violations.map((violation) => `${violation.id} (${violation.nodes.map((node) => node.target.join(' ')).join(', ')})`);
+  if (found.length > 0) throw new Error(`${mode}: axe-core finds ${found.join('; ')}`);
+  console.log(`  ${mode}: axe-core ${result.testEngine.version}, no violation, ${result.passes.length} rules passed`);
+}
+
+async function activeElement(page) {
+  return page.evaluate(() => document.activeElement && document.activeElement.tagName);
+}
+
+async function playPage(browser, url, references, mode, thirdSlideLines) {
   const { width, height } = references[0];
   const page = await browser.newPage({ width: width + 200, height: height + 200 });
   const errors = [];
@@ -140,6 +211,13 @@ async function playPage(browser, url, references, mode) {
   await page.mouse.click(nextArrow.x, nextArrow.y);
   await expectSlide(2, 'right arrow again');
 
+  await expectTranscript(page, references.length, thirdSlideLines, mode);
+  await page.keyboard.press('Tab');
+  if (await activeElement(page) !== 'SUMMARY') throw new Error(`${mode}: Tab from the player reaches ${await activeElement(page)}`);
+  await page.keyboard.press('Shift+Tab');
+  if (!/^RUFFLE-/.test(await activeElement(page))) throw new Error(`${mode}: Shift+Tab reaches ${await activeElement(page)}`);
+  await expectNoAxeViolation(page, mode);
+
   // "1/N" and "2/N": the first digit differs, "/N" stays, "1/N" comes back alike.
   if (meanDifference(first, second, digitBox) < 2) throw new Error(`${mode}: the counter's first digit did not change`);
   if (meanDifference(first, second, restBox) > 1) throw new Error(`${mode}: the counter's "/N" changed between slides`);
@@ -165,6 +243,8 @@ async function expectNote(browser, url, expected, { withoutPlayer = false } = {}
   if (sentences.length !== 1) throw new Error(`the note is not one sentence: ${JSON.stringify(note)}`);
   const stageHidden = await page.evaluate(() => document.getElementById('stage').hidden);
   if (!stageHidden) throw new Error('the empty stage is still shown beside the note');
+  if (await page.getByRole('alert').textContent() !== note) throw new Error('the note is not announced as an alert');
+  await expectNoAxeViolation(page, 'note');
   console.log(`  note: ${note}`);
   await page.close();
 }
@@ -172,13 +252,24 @@ async function expectNote(browser, url, expected, { withoutPlayer = false } = {}
 const started = Date.now();
 const { out, references } = convert(options.work);
 if (references.length < 3) throw new Error(`the movie holds ${references.length} pictures`);
+const pdf = printToPdf(path.join(options.work, 'printed'));
+const thirdSlideLines = popplerLines(pdf, 3);
+const pdfDeck = convert(path.join(options.work, 'as-pdf'), pdf);
 const pageName = `${baseName}.html`;
 const server = await startServer(out);
 const browser = await launchBrowser();
 let failed = 0;
 const steps = [
-  ['served over http', () => playPage(browser, `${server.url}/${encodeURIComponent(pageName)}`, references, 'http')],
-  ['opened from disk', () => playPage(browser, pathToFileURL(path.join(out, pageName)).href, references, 'file')],
+  ['served over http', () => playPage(browser, `${server.url}/${encodeURIComponent(pageName)}`, references, 'http',
+    thirdSlideLines)],
+  ['opened from disk', () => playPage(browser, pathToFileURL(path.join(out, pageName)).href, references, 'file',
+    thirdSlideLines)],
+  ['a .pdf deck opened from disk', async () => {
+    const page = await browser.newPage({ width: 800, height: 600 });
+    await page.goto(pathToFileURL(path.join(pdfDeck.out, pageName)).href);
+    await expectTranscript(page, pdfDeck.references.length, thirdSlideLines, 'pdf');
+    await page.close();
+  }],
   ['served over http without the player', () => expectNote(browser, `${server.url}/${encodeURIComponent(pageName)}`,
     'needs the Ruffle player from unpkg.com, which could not be loaded', { withoutPlayer: true })],
   ['opened from disk without the player', () => expectNote(browser, pathToFileURL(path.join(out, pageName)).href,
