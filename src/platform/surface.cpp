@@ -37,29 +37,63 @@ void Surface::SetPixel(int x, int y, Rgb colour) {
 
 namespace {
 
-// The source pixels one destination pixel covers along one axis, with their
-// weights.
-struct Span {
-  int first = 0;                      // first source index
-  std::vector<std::int64_t> weights;  // one per source index from `first`
+// The source pixels each destination pixel covers along one axis, with their
+// weights: destination i takes weights[offset[i] .. offset[i + 1]) for the
+// source indexes first[i], first[i] + 1, ...
+struct Spans {
+  std::vector<int> first;
+  std::vector<std::size_t> offset;
+  std::vector<std::int64_t> weights;
+  std::size_t Count(std::size_t i) const { return offset[i + 1] - offset[i]; }
 };
 
-std::vector<Span> Spans(int sourceLength, int destLength) {
-  std::vector<Span> spans(static_cast<std::size_t>(destLength));
+Spans MakeSpans(int sourceLength, int destLength) {
+  Spans spans;
   const std::int64_t s = sourceLength;
   const std::int64_t d = destLength;
+  spans.offset.push_back(0);
   for (std::int64_t x = 0; x < d; ++x) {
     const std::int64_t begin = x * s;
     const std::int64_t end = (x + 1) * s;
-    Span& span = spans[static_cast<std::size_t>(x)];
-    span.first = static_cast<int>(begin / d);
+    const std::int64_t first = begin / d;
     const std::int64_t last = std::min<std::int64_t>((end - 1) / d, s - 1);
-    for (std::int64_t i = span.first; i <= last; ++i) {
-      const std::int64_t w = std::min(end, (i + 1) * d) - std::max(begin, i * d);
-      span.weights.push_back(std::max<std::int64_t>(0, w));
-    }
+    spans.first.push_back(static_cast<int>(first));
+    for (std::int64_t i = first; i <= last; ++i)
+      spans.weights.push_back(std::max<std::int64_t>(0, std::min(end, (i + 1) * d) - std::max(begin, i * d)));
+    spans.offset.push_back(spans.weights.size());
   }
   return spans;
+}
+
+bool Inside(const Surface& source, int left, int top, int width, int height) {
+  return left >= 0 && top >= 0 && static_cast<std::int64_t>(left) + width <= source.Width() &&
+         static_cast<std::int64_t>(top) + height <= source.Height();
+}
+
+// Equal sizes: the rectangle's rows, black where they leave the source.
+void Copy(const Surface& source, int left, int top, Surface& dest) {
+  const int first = std::max(left, 0);
+  const int last = static_cast<int>(std::min<std::int64_t>(std::int64_t{left} + dest.Width(), source.Width()));
+  for (int y = 0; y < dest.Height(); ++y) {
+    const std::int64_t sy = static_cast<std::int64_t>(top) + y;
+    if (sy < 0 || sy >= source.Height() || first >= last) continue;
+    std::copy(source.Row(static_cast<int>(sy)) + static_cast<std::size_t>(first) * 3,
+              source.Row(static_cast<int>(sy)) + static_cast<std::size_t>(last) * 3,
+              dest.Row(y) + static_cast<std::size_t>(std::int64_t{first} - left) * 3);
+  }
+}
+
+// Exactly half each way, inside the source: the mean of four, rounded half
+// up, is (a + b + c + d + 2) / 4.
+void Halve(const Surface& source, int left, int top, Surface& dest) {
+  const std::size_t width = static_cast<std::size_t>(dest.Width());
+  for (int y = 0; y < dest.Height(); ++y) {
+    const std::uint8_t* a = source.Row(top + 2 * y) + static_cast<std::size_t>(left) * 3;
+    const std::uint8_t* b = source.Row(top + 2 * y + 1) + static_cast<std::size_t>(left) * 3;
+    std::uint8_t* out = dest.Row(y);
+    for (std::size_t x = 0; x < width; ++x, a += 6, b += 6, out += 3)
+      for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((a[c] + a[c + 3] + b[c] + b[c + 3] + 2) >> 2);
+  }
 }
 
 }  // namespace
@@ -69,46 +103,64 @@ Surface BoxFilter(const Surface& source, int left, int top, int width, int heigh
 
   Surface dest(destWidth, destHeight);
   if (width == destWidth && height == destHeight) {
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) dest.SetPixel(x, y, source.Pixel(left + x, top + y));
+    Copy(source, left, top, dest);
+    return dest;
+  }
+  if (width == 2 * destWidth && height == 2 * destHeight && Inside(source, left, top, width, height)) {
+    Halve(source, left, top, dest);
     return dest;
   }
 
-  const std::vector<Span> columns = Spans(width, destWidth);
-  const std::vector<Span> rows = Spans(height, destHeight);
+  const Spans columns = MakeSpans(width, destWidth);
+  const Spans rows = MakeSpans(height, destHeight);
   const std::int64_t area = static_cast<std::int64_t>(width) * height;
+  const std::size_t rowSamples = static_cast<std::size_t>(destWidth) * 3;
 
-  // Horizontal pass into exact integer sums, one row of the rectangle at a time.
-  std::vector<std::int64_t> partial(static_cast<std::size_t>(height) * destWidth * 3);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < destWidth; ++x) {
-      const Span& span = columns[static_cast<std::size_t>(x)];
+  // The horizontal sums of the rectangle's rows, computed as the destination
+  // rows reach them, in a cache of as many rows as the longest vertical span
+  // (plus one): a span's rows never evict one another.
+  std::size_t longest = 0;
+  for (std::size_t y = 0; y < static_cast<std::size_t>(destHeight); ++y) longest = std::max(longest, rows.Count(y));
+  const std::size_t slots = longest + 1;
+  std::vector<std::int64_t> cache(slots * rowSamples);
+  std::vector<int> cached(slots, -1);
+  auto horizontalSums = [&](int row) -> const std::int64_t* {
+    std::int64_t* sums = &cache[static_cast<std::size_t>(row) % slots * rowSamples];
+    if (cached[static_cast<std::size_t>(row) % slots] == row) return sums;
+    cached[static_cast<std::size_t>(row) % slots] = row;
+    std::fill_n(sums, rowSamples, 0);
+    const std::int64_t sy = static_cast<std::int64_t>(top) + row;
+    if (sy < 0 || sy >= source.Height()) return sums;
+    const std::uint8_t* pixels = source.Row(static_cast<int>(sy));
+    for (std::size_t x = 0; x < static_cast<std::size_t>(destWidth); ++x) {
       std::int64_t sum[3] = {0, 0, 0};
-      for (std::size_t k = 0; k < span.weights.size(); ++k) {
-        const Rgb p = source.Pixel(left + span.first + static_cast<int>(k), top + y);
-        sum[0] += span.weights[k] * p.red;
-        sum[1] += span.weights[k] * p.green;
-        sum[2] += span.weights[k] * p.blue;
+      for (std::size_t k = 0; k < columns.Count(x); ++k) {
+        const std::int64_t sx = static_cast<std::int64_t>(left) + columns.first[x] + static_cast<std::int64_t>(k);
+        if (sx < 0 || sx >= source.Width()) continue;
+        const std::int64_t w = columns.weights[columns.offset[x] + k];
+        const std::uint8_t* p = pixels + static_cast<std::size_t>(sx) * 3;
+        sum[0] += w * p[0];
+        sum[1] += w * p[1];
+        sum[2] += w * p[2];
       }
-      std::int64_t* out = &partial[(static_cast<std::size_t>(y) * destWidth + x) * 3];
-      out[0] = sum[0];
-      out[1] = sum[1];
-      out[2] = sum[2];
+      sums[x * 3] = sum[0];
+      sums[x * 3 + 1] = sum[1];
+      sums[x * 3 + 2] = sum[2];
     }
-  }
+    return sums;
+  };
 
-  for (int y = 0; y < destHeight; ++y) {
-    const Span& span = rows[static_cast<std::size_t>(y)];
-    std::uint8_t* out = dest.Row(y);
-    for (int x = 0; x < destWidth; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        std::int64_t sum = 0;
-        for (std::size_t k = 0; k < span.weights.size(); ++k)
-          sum += span.weights[k] * partial[((static_cast<std::size_t>(span.first) + k) * destWidth + x) * 3 + c];
-        // Round half up: floor((2*sum + D) / (2*D)).
-        out[static_cast<std::size_t>(x) * 3 + c] = static_cast<std::uint8_t>((2 * sum + area) / (2 * area));
-      }
+  std::vector<std::int64_t> total(rowSamples);
+  for (std::size_t y = 0; y < static_cast<std::size_t>(destHeight); ++y) {
+    std::fill(total.begin(), total.end(), 0);
+    for (std::size_t k = 0; k < rows.Count(y); ++k) {
+      const std::int64_t w = rows.weights[rows.offset[y] + k];
+      const std::int64_t* sums = horizontalSums(rows.first[y] + static_cast<int>(k));
+      for (std::size_t n = 0; n < rowSamples; ++n) total[n] += w * sums[n];
     }
+    // Round half up: floor((2*sum + D) / (2*D)).
+    std::uint8_t* out = dest.Row(static_cast<int>(y));
+    for (std::size_t n = 0; n < rowSamples; ++n) out[n] = static_cast<std::uint8_t>((2 * total[n] + area) / (2 * area));
   }
   return dest;
 }

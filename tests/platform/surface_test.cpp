@@ -75,6 +75,19 @@ TEST(BoxFilter, EqualSizesAreAPlainCopy) {
   EXPECT_EQ(BoxFilter(src, 11, 7), src);
 }
 
+TEST(BoxFilter, RectanglesInsideAreTheFilteredCrop) {
+  const Surface src = GreyRamp(20, 15);
+  for (const Ratio r : {Ratio{8, 6, 4, 3}, Ratio{9, 7, 4, 3}, Ratio{3, 2, 5, 4}}) {
+    Surface crop(r.ws, r.hs);
+    for (int y = 0; y < r.hs; ++y)
+      for (int x = 0; x < r.ws; ++x) crop.SetPixel(x, y, src.Pixel(x + 5, y + 3));
+    const Surface out = BoxFilter(src, 5, 3, r.ws, r.hs, r.wd, r.hd);
+    for (int y = 0; y < r.hd; ++y)
+      for (int x = 0; x < r.wd; ++x)
+        ASSERT_EQ(out.Pixel(x, y), Reference(crop, r.ws, r.hs, r.wd, r.hd, x, y)) << r.ws << ": " << x << "," << y;
+  }
+}
+
 TEST(BoxFilter, HalvesRoundUp) {
   // Two pixels 0 and 1 averaged: 0.5 rounds up to 1.
   Surface src(2, 1);
