@@ -74,6 +74,7 @@ class cJpeg {
     std::array<std::uint8_t, kSymbolCount> HUFFVAL{};
     std::array<std::int32_t, kSymbolCount> CodeMask{};  // 2^(L-1), 0 = no code
     std::array<std::int32_t, kSymbolCount> Code{};      // -1 = no code
+    std::array<std::uint8_t, kSymbolCount> Length{};    // code length, 0 = no code
   };
 
   // One entry of the list of components to code: which component, with which
@@ -123,8 +124,10 @@ class cJpeg {
   std::int32_t BlocksPerLine(const ComponentRecord& component) const;
   void BitWriterReset();
   void PutBits(std::int32_t mask, std::int32_t value);
+  void Put(std::uint64_t bits, std::int32_t count);
+  void EmitWord();
+  void EnsureRoom();
   void BitWriterFlush();
-  void PutSymbol(const HuffmanTable& table, std::int32_t symbol);
   void EncodeBlock(const std::vector<std::int16_t>& D, std::int32_t& s, std::int32_t& P, std::int32_t Td,
                    std::int32_t Ta);
   void WriteSOS(const std::vector<ScanEntry>& entries, std::int32_t first, std::int32_t last);
@@ -172,8 +175,8 @@ class cJpeg {
   std::array<float, kBlockSize> m_Block{};
   std::vector<std::uint8_t> m_Data;
   std::int32_t m_Pos = 0;
-  std::int32_t m_BitBuf = 0;
-  std::int32_t m_BitMask = 128;
+  std::uint64_t m_BitBuf = 0;   // pending bits, the latest lowest
+  std::int32_t m_BitFree = 64;  // bits of m_BitBuf not yet holding one
   std::string m_Comment;
 };
 

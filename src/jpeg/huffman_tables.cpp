@@ -13,6 +13,7 @@
 #include <limits>
 
 #include "jpeg/cjpeg.h"
+#include "jpeg/nonzero_mask.h"
 #include "platform/error.h"
 
 namespace quillet {
@@ -98,24 +99,21 @@ void cJpeg::CountDCSymbolsInterleaved(const std::vector<std::int16_t>& data, Sym
 }
 
 void cJpeg::CountACSymbols(const std::vector<std::int16_t>& data, SymbolCounts& counts) const {
-  for (std::size_t block = 0; block < data.size(); block += kBlockSize) {
-    std::int32_t run = 0;
-    for (std::size_t z = 1; z < kBlockSize; ++z) {
-      const std::int16_t value = data[block + z];
-      if (value == 0) {
-        ++run;
-        continue;
-      }
-      while (run > 15) {
-        counts[kZRL] += 1;
-        run -= 16;
-      }
-      const std::int32_t category = Category(value);
+  for (std::size_t block = 0; block + kBlockSize <= data.size(); block += kBlockSize) {
+    const std::int16_t* coefficients = data.data() + block;
+    std::uint64_t nonZero = NonZeroMask(coefficients) & ~std::uint64_t{1};
+    std::int32_t last = 0;
+    while (nonZero != 0) {
+      const auto z = static_cast<std::int32_t>(std::countr_zero(nonZero));
+      nonZero &= nonZero - 1;
+      const std::int32_t run = z - last - 1;
+      last = z;
+      counts[kZRL] += run / 16;
+      const std::int32_t category = Category(coefficients[z]);
       if (category > 15) BadHuffmanTable();
-      counts[static_cast<std::size_t>(run * 16 + category)] += 1;
-      run = 0;
+      counts[static_cast<std::size_t>(run % 16 * 16 + category)] += 1;
     }
-    if (run > 0) counts[kEOB] += 1;
+    if (last < kBlockSize - 1) counts[kEOB] += 1;
   }
 }
 
@@ -219,6 +217,7 @@ void cJpeg::GenerateOptimalTable(HuffmanTable& table, SymbolCounts& counts) {
 void cJpeg::DeriveHuffmanCodes(HuffmanTable& table, std::int32_t largestSymbol) {
   table.CodeMask.fill(0);
   table.Code.fill(-1);
+  table.Length.fill(0);
   std::int32_t placed = 0;
   std::int32_t code = 0;
   std::int32_t mask = 1;
@@ -229,6 +228,7 @@ void cJpeg::DeriveHuffmanCodes(HuffmanTable& table, std::int32_t largestSymbol) 
       const std::int32_t symbol = table.HUFFVAL[static_cast<std::size_t>(placed)];
       if (symbol > largestSymbol || table.Code[static_cast<std::size_t>(symbol)] >= 0) BadHuffmanTable();
       table.CodeMask[static_cast<std::size_t>(symbol)] = mask;
+      table.Length[static_cast<std::size_t>(symbol)] = static_cast<std::uint8_t>(l);
       table.Code[static_cast<std::size_t>(symbol)] = code;
       ++code;
     }

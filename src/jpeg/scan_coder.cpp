@@ -8,8 +8,10 @@
 #include <bit>
 #include <cassert>
 #include <cmath>
+#include <limits>
 
 #include "jpeg/cjpeg.h"
+#include "jpeg/nonzero_mask.h"
 #include "platform/error.h"
 
 namespace quillet {
@@ -21,7 +23,6 @@ constexpr std::int32_t kMostComponentsPerScan = 3;
 constexpr std::int32_t kEOB = 0x00;
 constexpr std::int32_t kZRL = 0xF0;
 constexpr std::int32_t kStartOfScan = 0xDA;
-constexpr std::int32_t kNoBitPending = 128;
 
 }  // namespace
 
@@ -70,47 +71,106 @@ std::int32_t cJpeg::BlocksPerLine(const ComponentRecord& component) const {
 
 void cJpeg::BitWriterReset() {
   m_BitBuf = 0;
-  m_BitMask = kNoBitPending;
+  m_BitFree = 64;
+}
+
+// Writes the full 64-bit buffer, most significant byte first, with a 0x00
+// after every 0xFF; the caller has made room (EnsureRoom).
+void cJpeg::EmitWord() {
+  const std::uint64_t word = m_BitBuf;
+  std::uint8_t* out = m_Data.data() + m_Pos;
+  // A byte is 0xFF exactly when the inverted byte is zero.
+  const std::uint64_t inverted = ~word;
+  const bool hasFF = ((inverted - 0x0101010101010101u) & ~inverted & 0x8080808080808080u) != 0;
+  if (!hasFF) {
+    for (int k = 0; k < 8; ++k) out[k] = static_cast<std::uint8_t>(word >> (56 - 8 * k));
+    m_Pos += 8;
+    return;
+  }
+  std::int32_t written = 0;
+  for (int k = 0; k < 8; ++k) {
+    const auto byte = static_cast<std::uint8_t>(word >> (56 - 8 * k));
+    out[written++] = byte;
+    if (byte == 0xFF) out[written++] = 0x00;
+  }
+  m_Pos += written;
+}
+
+// Appends the low `count` bits of `bits` (count 0..32, no higher bits set).
+inline void cJpeg::Put(std::uint64_t bits, std::int32_t count) {
+  if (count < m_BitFree) {
+    m_BitBuf = (m_BitBuf << count) | bits;
+    m_BitFree -= count;
+    return;
+  }
+  const std::int32_t rest = count - m_BitFree;
+  m_BitBuf = m_BitFree == 64 ? bits >> rest : (m_BitBuf << m_BitFree) | (bits >> rest);
+  EmitWord();
+  m_BitBuf = bits & ((std::uint64_t{1} << rest) - 1);
+  m_BitFree = 64 - rest;
+}
+
+// Room for one block's worst case (every code and extra bits at their
+// longest, every byte stuffed) and a pending word.
+void cJpeg::EnsureRoom() {
+  constexpr std::size_t kBlockRoom = 1024;
+  if (m_Data.size() - static_cast<std::size_t>(m_Pos) >= kBlockRoom) return;
+  if (m_Pos > std::numeric_limits<std::int32_t>::max() - static_cast<std::int32_t>(kBlockRoom))
+    throw Error(kOverflow, "Overflow");
+  m_Data.resize(m_Data.size() * 2 + kBlockRoom);
 }
 
 // Writes the bits of `value` selected by `mask` (a power of two) down to bit
-// 0, most significant first, a byte at a time.
+// 0, most significant first.
 void cJpeg::PutBits(std::int32_t mask, std::int32_t value) {
   assert(mask >= 0 && (mask & (mask - 1)) == 0);
-  auto pending = static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(mask)));
-  const auto bits = static_cast<std::uint32_t>(value);
-  while (pending > 0) {
-    const auto room = static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(m_BitMask)));
-    const std::int32_t take = std::min(pending, room);
-    const std::uint32_t chunk = (bits >> (pending - take)) & ((1u << take) - 1);
-    m_BitBuf |= static_cast<std::int32_t>(chunk << (room - take));
-    pending -= take;
-    if (take < room) {
-      m_BitMask >>= take;
-      continue;
-    }
-    WriteByte(m_BitBuf);
-    if (m_BitBuf == 0xFF) WriteByte(0x00);
-    m_BitBuf = 0;
-    m_BitMask = kNoBitPending;
-  }
+  const auto count = static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(mask)));
+  if (count == 0) return;
+  EnsureRoom();
+  Put(static_cast<std::uint32_t>(value) & ((std::uint64_t{1} << count) - 1), count);
 }
 
+// The pending bits, filled up with 1-bits to a whole byte, a byte at a time.
 void cJpeg::BitWriterFlush() {
-  if (m_BitMask != kNoBitPending) PutBits(m_BitMask, -1);
+  std::int32_t pending = 64 - m_BitFree;
+  if (pending == 0) return;
+  EnsureRoom();
+  const std::int32_t fill = (8 - pending % 8) % 8;
+  std::uint64_t bits = fill == 0 ? m_BitBuf : (m_BitBuf << fill) | ((std::uint64_t{1} << fill) - 1);
+  pending += fill;
+  while (pending > 0) {
+    pending -= 8;
+    const auto byte = static_cast<std::uint8_t>(bits >> pending);
+    m_Data[static_cast<std::size_t>(m_Pos++)] = byte;
+    if (byte == 0xFF) m_Data[static_cast<std::size_t>(m_Pos++)] = 0x00;
+  }
+  BitWriterReset();
 }
 
-void cJpeg::PutSymbol(const HuffmanTable& table, std::int32_t symbol) {
-  if (symbol < 0 || symbol >= kSymbolCount) throw Error(kSubscriptOutOfRange, "Subscript out of range");
-  const std::int32_t mask = table.CodeMask[static_cast<std::size_t>(symbol)];
-  // A symbol the statistics did not count has no code: never drop it.
-  if (mask == 0) throw Error(kGeneral, "Bad Huffman Table");
-  PutBits(mask, table.Code[static_cast<std::size_t>(symbol)]);
+namespace {
+
+// Category and extra bits of a non-zero value together: SSSS and the low
+// SSSS bits of the value (less one when negative).
+struct Magnitude {
+  std::int32_t category;
+  std::uint32_t extra;
+};
+
+inline Magnitude MagnitudeOf(std::int32_t value) {
+  const std::int32_t sign = value >> 31;
+  const auto category = static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>((value ^ sign) - sign)));
+  const std::uint32_t extra = static_cast<std::uint32_t>(value + sign) & ((std::uint32_t{1} << category) - 1);
+  return {category, extra};
 }
+
+[[noreturn]] void MissingCode() { throw Error(kGeneral, "Bad Huffman Table"); }
+
+}  // namespace
 
 // F.1.2.1 and F.1.2.2: the DC difference as category and extra bits, then
 // the AC coefficients as run/size symbols with extra bits, ZRL for sixteen
-// zeros before a coefficient and EOB for zeros up to the end.
+// zeros before a coefficient and EOB for zeros up to the end. A symbol the
+// statistics did not count has no code: never drop it.
 void cJpeg::EncodeBlock(const std::vector<std::int16_t>& D, std::int32_t& s, std::int32_t& P, std::int32_t Td,
                         std::int32_t Ta) {
   if (Td < 0 || Td >= kTableCount || Ta < 0 || Ta >= kTableCount || s < 0 ||
@@ -118,33 +178,47 @@ void cJpeg::EncodeBlock(const std::vector<std::int16_t>& D, std::int32_t& s, std
     throw Error(kSubscriptOutOfRange, "Subscript out of range");
   const HuffmanTable& dcTable = m_HuffDC[static_cast<std::size_t>(Td)];
   const HuffmanTable& acTable = m_HuffAC[static_cast<std::size_t>(Ta)];
-  const std::int32_t end = s + kBlockSize;
+  const std::int16_t* block = D.data() + s;
+  s += kBlockSize;
+  EnsureRoom();
 
-  const std::int32_t difference = D[static_cast<std::size_t>(s)] - P;
-  P = D[static_cast<std::size_t>(s)];
-  ++s;
-  std::int32_t category = Category(difference);
-  PutSymbol(dcTable, category);
-  if (category > 0) PutBits(1 << (category - 1), difference >= 0 ? difference : difference - 1);
+  const std::int32_t difference = block[0] - P;
+  P = block[0];
+  if (difference == 0) {
+    if (dcTable.Length[0] == 0) MissingCode();
+    Put(static_cast<std::uint32_t>(dcTable.Code[0]), dcTable.Length[0]);
+  } else {
+    const Magnitude dc = MagnitudeOf(difference);
+    if (dc.category >= kSymbolCount) MissingCode();
+    const std::int32_t length = dcTable.Length[static_cast<std::size_t>(dc.category)];
+    if (length == 0) MissingCode();
+    Put((static_cast<std::uint64_t>(dcTable.Code[static_cast<std::size_t>(dc.category)]) << dc.category) | dc.extra,
+        length + dc.category);
+  }
 
-  std::int32_t run = 0;
-  for (; s < end; ++s) {
-    const std::int32_t value = D[static_cast<std::size_t>(s)];
-    if (value == 0) {
-      ++run;
-      continue;
-    }
+  std::uint64_t nonZero = NonZeroMask(block) & ~std::uint64_t{1};
+  std::int32_t last = 0;
+  while (nonZero != 0) {
+    const auto z = static_cast<std::int32_t>(std::countr_zero(nonZero));
+    nonZero &= nonZero - 1;
+    std::int32_t run = z - last - 1;
+    last = z;
     while (run > 15) {
-      PutSymbol(acTable, kZRL);
+      if (acTable.Length[kZRL] == 0) MissingCode();
+      Put(static_cast<std::uint32_t>(acTable.Code[kZRL]), acTable.Length[kZRL]);
       run -= 16;
     }
-    category = Category(value);
-    if (category > 15) throw Error(kGeneral, "Bad Huffman Table");
-    PutSymbol(acTable, run * 16 + category);
-    PutBits(1 << (category - 1), value >= 0 ? value : value - 1);
-    run = 0;
+    const Magnitude ac = MagnitudeOf(block[z]);
+    if (ac.category > 15) MissingCode();
+    const auto symbol = static_cast<std::size_t>(run * 16 + ac.category);
+    const std::int32_t length = acTable.Length[symbol];
+    if (length == 0) MissingCode();
+    Put((static_cast<std::uint64_t>(acTable.Code[symbol]) << ac.category) | ac.extra, length + ac.category);
   }
-  if (run > 0) PutSymbol(acTable, kEOB);
+  if (last < kBlockSize - 1) {
+    if (acTable.Length[kEOB] == 0) MissingCode();
+    Put(static_cast<std::uint32_t>(acTable.Code[kEOB]), acTable.Length[kEOB]);
+  }
 }
 
 // B.2.3 scan header.

@@ -28,7 +28,7 @@ struct cJpegTestAccess {
   static auto& HuffAC(cJpeg& j) { return j.m_HuffAC; }
   static auto& Data(cJpeg& j) { return j.m_Data; }
   static auto& Pos(cJpeg& j) { return j.m_Pos; }
-  static auto& BitMask(cJpeg& j) { return j.m_BitMask; }
+  static std::int32_t PendingBits(const cJpeg& j) { return 64 - j.m_BitFree; }
   static std::int32_t P(const cJpeg& j) { return j.m_P; }
   static std::int32_t X(const cJpeg& j) { return j.m_X; }
   static std::int32_t Y(const cJpeg& j) { return j.m_Y; }
