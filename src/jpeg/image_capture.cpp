@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "jpeg/cjpeg.h"
+#include "jpeg/vector_path.h"
 #include "platform/error.h"
 
 namespace quillet {
@@ -48,6 +49,11 @@ std::int32_t RoundUpToBlock(std::int32_t length) { return (length + 7) / 8 * 8; 
 // their sum; the sample is that sum rounded once, to float.
 void cJpeg::ConvertColours(const std::uint8_t* rgb, std::int32_t count, std::int32_t component, float* samples) {
   const ColourRow& colour = kColourRows[component];
+  if (vector_path::Available()) {
+    const float factors[4] = {colour.red, colour.green, colour.blue, colour.plus};
+    vector_path::ConvertColours(rgb, count, factors, samples);
+    return;
+  }
   for (std::int32_t n = 0; n < count; ++n, rgb += 3) {
     const float red = rgb[0];
     const float green = rgb[1];
@@ -115,12 +121,20 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
         ConvertColours(row, size.width, static_cast<std::int32_t>(i), samples);
         std::fill(samples + size.width, samples + stripWidth, samples[size.width - 1]);
       }
+      const std::array<float, kBlockSize>& divisor = m_QTable[static_cast<std::size_t>(component.Tq)].Divisor;
+      if (vector_path::Available()) {
+        if (!vector_path::TransformStrip(strip.data(), stripWidth, blockColumns, divisor.data(), m_ZigZag,
+                                         data.data() + p))
+          throw Error(kOverflow, "Overflow");
+        p += blockColumns * kBlockSize;
+        continue;
+      }
       for (std::int32_t blockColumn = 0; blockColumn < blockColumns; ++blockColumn) {
         for (int j = 0; j < 8; ++j)
           std::copy_n(&strip[static_cast<std::size_t>(j) * stripWidth + static_cast<std::size_t>(blockColumn) * 8], 8,
                       &m_Block[static_cast<std::size_t>(j) * 8]);
         ForwardDCT();
-        QuantizeBlock(data, p, m_QTable[static_cast<std::size_t>(component.Tq)].Divisor);
+        QuantizeBlock(data, p, divisor);
       }
     }
   }

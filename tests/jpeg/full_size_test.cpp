@@ -88,6 +88,13 @@ std::map<std::string, std::string> GoldenHashes() {
   return hashes;
 }
 
+// Forces the portable code for its lifetime (or not).
+class PortableCode {
+ public:
+  explicit PortableCode(bool forced) { vector_path::ForcePortable(forced); }
+  ~PortableCode() { vector_path::ForcePortable(false); }
+};
+
 struct FullSizeCase {
   const char* name;
   bool noise;
@@ -102,15 +109,20 @@ TEST_P(FullSize, BytesAreTheReferenceEncoders) {
   const std::string expected = GoldenHashes()[c.name];
   ASSERT_FALSE(expected.empty()) << "no hash for " << c.name;
   const Surface picture = c.noise ? Noise(c.width, c.height, 2463534242u) : Slide(c.width, c.height);
-  cJpeg j;
-  j.Quality(100);
-  const auto f = c.factors;
-  j.SetSamplingFrequencies(f[0], f[1], f[2], f[3], f[4], f[5]);
-  ASSERT_EQ(j.SampleHDC(picture, c.width, c.height, 0, 0), 0);
-  // Twice through the same object: nothing of one capture may leak into the next.
-  for (int round = 0; round < 2; ++round) EXPECT_EQ(Sha256(Access::BuildStream(j)), expected) << "round " << round;
-  ASSERT_EQ(j.SampleHDC(picture, c.width, c.height, 0, 0), 0);
-  EXPECT_EQ(Sha256(Access::BuildStream(j)), expected) << "second capture";
+  // The vector path where the processor has one, and the portable code.
+  for (const bool portable : {false, true}) {
+    PortableCode forced(portable);
+    cJpeg j;
+    j.Quality(100);
+    const auto f = c.factors;
+    j.SetSamplingFrequencies(f[0], f[1], f[2], f[3], f[4], f[5]);
+    ASSERT_EQ(j.SampleHDC(picture, c.width, c.height, 0, 0), 0);
+    // Twice through the same object: nothing of one capture may leak into the next.
+    for (int round = 0; round < 2; ++round)
+      EXPECT_EQ(Sha256(Access::BuildStream(j)), expected) << "round " << round << ", portable " << portable;
+    ASSERT_EQ(j.SampleHDC(picture, c.width, c.height, 0, 0), 0);
+    EXPECT_EQ(Sha256(Access::BuildStream(j)), expected) << "second capture, portable " << portable;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,7 +150,9 @@ TEST(ColourSamples, EveryColourIsTheNearestFloatToTheExactValue) {
   constexpr double kUnit = 134217728.0;  // 2^27
   std::vector<std::uint8_t> rgb(256 * 256 * 3);
   std::vector<float> samples(256 * 256);
-  for (int component = 0; component < 3; ++component) {
+  for (int run = 0; run < 6; ++run) {
+    const int component = run % 3;
+    PortableCode forced(run >= 3);
     std::int64_t units[4];
     for (int k = 0; k < 4; ++k) {
       units[k] = static_cast<std::int64_t>(factors[component][k] * kUnit);
@@ -156,11 +170,12 @@ TEST(ColourSamples, EveryColourIsTheNearestFloatToTheExactValue) {
         const std::int64_t exact = red * units[0] + rgb[i * 3 + 1] * units[1] + rgb[i * 3 + 2] * units[2] + units[3];
         const float expected = static_cast<float>(static_cast<float>(exact) / kUnit);
         if (samples[i] != expected && ++wrong <= 3)
-          ADD_FAILURE() << "component " << component << " colour " << red << "," << int(rgb[i * 3 + 1]) << ","
-                        << int(rgb[i * 3 + 2]) << ": " << samples[i] << " instead of " << expected;
+          ADD_FAILURE() << "run " << run << ", component " << component << " colour " << red << ","
+                        << int(rgb[i * 3 + 1]) << "," << int(rgb[i * 3 + 2]) << ": " << samples[i] << " instead of "
+                        << expected;
       }
     }
-    EXPECT_EQ(wrong, 0) << "component " << component;
+    EXPECT_EQ(wrong, 0) << "run " << run << ", component " << component;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "jpeg/cjpeg.h"
+#include "jpeg/vector_path.h"
 
 namespace quillet {
 
