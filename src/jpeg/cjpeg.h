@@ -173,6 +173,7 @@ class cJpeg {
 
   // Work area and output
   std::array<float, kBlockSize> m_Block{};
+  std::vector<std::vector<std::int16_t>> m_SparePlanes;  // the previous capture's buffers
   std::vector<std::uint8_t> m_Data;
   std::int32_t m_Pos = 0;
   std::uint64_t m_BitBuf = 0;   // pending bits, the latest lowest

@@ -75,7 +75,11 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
       static_cast<std::int64_t>(lSrcTop) + lHeight > kLimit)
     throw Error(kOverflow, "Overflow");
 
+  // The planes are built in the buffers of the capture before last, so a
+  // run of captures allocates nothing; every coefficient is written.
   std::vector<std::vector<std::int16_t>> planesData(m_Comp.size());
+  for (std::size_t i = 0; i < m_Comp.size() && i < m_SparePlanes.size(); ++i)
+    planesData[i] = std::move(m_SparePlanes[i]);
   PlaneSize drawnSize;
   Surface drawn;
   for (std::size_t i = 0; i < m_Comp.size(); ++i) {
@@ -101,7 +105,7 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
     const std::int32_t top = inPlace ? lSrcTop : 0;
 
     std::vector<std::int16_t>& data = planesData[i];
-    data.assign(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight, 0);
+    data.resize(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight);
     // Eight rows of samples at a time, padded to whole blocks: the last real
     // column repeats to the right, then the last real row downwards.
     const std::size_t stripWidth = static_cast<std::size_t>(size.paddedWidth);
@@ -145,8 +149,9 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
   m_X = lWidth;
   for (std::size_t i = 0; i < m_Comp.size(); ++i) {
     m_Comp[i].C = static_cast<std::int32_t>(i) + 1;
-    m_Comp[i].Data = std::move(planesData[i]);
+    std::swap(m_Comp[i].Data, planesData[i]);
   }
+  m_SparePlanes = std::move(planesData);
   for (int k = 0; k < kTableCount; ++k)
     m_CapturedQk[static_cast<std::size_t>(k)] = m_QTable[static_cast<std::size_t>(k)].Qk;
   return 0;

@@ -36,6 +36,7 @@ void ForcePortable(bool forced) { portableForced = forced; }
 #if defined(__x86_64__)
 
 #define QUILLET_AVX2 __attribute__((target("avx2")))
+#define QUILLET_AVX2_INLINE __attribute__((target("avx2"), always_inline))
 
 namespace {
 
@@ -50,16 +51,16 @@ struct Wide {
   __m256d high;
 };
 
-QUILLET_AVX2 inline Wide Widen(__m256 v) {
+QUILLET_AVX2_INLINE inline Wide Widen(__m256 v) {
   return {_mm256_cvtps_pd(_mm256_castps256_ps128(v)), _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1))};
 }
 
-QUILLET_AVX2 inline __m256 Narrow(__m256d low, __m256d high) {
+QUILLET_AVX2_INLINE inline __m256 Narrow(__m256d low, __m256d high) {
   return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(low)), _mm256_cvtpd_ps(high), 1);
 }
 
 // The eight-point step of forward_dct.cpp on eight lanes.
-QUILLET_AVX2 void EightPoint(__m256 (&x)[8]) {
+QUILLET_AVX2_INLINE inline void EightPoint(__m256 (&x)[8]) {
   const __m256d cos4 = _mm256_set1_pd(kCos4);
   const __m256d rotation = _mm256_set1_pd(kRotation);
   const __m256d oddLow = _mm256_set1_pd(kOddLow);
@@ -108,7 +109,7 @@ QUILLET_AVX2 void EightPoint(__m256 (&x)[8]) {
   x[3] = _mm256_sub_ps(t1, t7);
 }
 
-QUILLET_AVX2 void Transpose(__m256 (&r)[8]) {
+QUILLET_AVX2_INLINE inline void Transpose(__m256 (&r)[8]) {
   const __m256 a0 = _mm256_unpacklo_ps(r[0], r[1]);
   const __m256 a1 = _mm256_unpackhi_ps(r[0], r[1]);
   const __m256 a2 = _mm256_unpacklo_ps(r[2], r[3]);

@@ -84,15 +84,27 @@ void Copy(const Surface& source, int left, int top, Surface& dest) {
 }
 
 // Exactly half each way, inside the source: the mean of four, rounded half
-// up, is (a + b + c + d + 2) / 4.
+// up, is (a + b + c + d + 2) / 4. Done in three simple passes a row, which
+// the compiler vectorises: the two rows' sums, the sums of each value and
+// the one three bytes on (the same channel of the next pixel), and the pick
+// of every other pixel.
 void Halve(const Surface& source, int left, int top, Surface& dest) {
   const std::size_t width = static_cast<std::size_t>(dest.Width());
+  const std::size_t sourceBytes = width * 6;
+  std::vector<std::uint16_t> columns(sourceBytes);
+  std::vector<std::uint8_t> pairs(sourceBytes);
   for (int y = 0; y < dest.Height(); ++y) {
     const std::uint8_t* a = source.Row(top + 2 * y) + static_cast<std::size_t>(left) * 3;
     const std::uint8_t* b = source.Row(top + 2 * y + 1) + static_cast<std::size_t>(left) * 3;
+    for (std::size_t n = 0; n < sourceBytes; ++n) columns[n] = static_cast<std::uint16_t>(a[n] + b[n]);
+    for (std::size_t n = 0; n + 3 < sourceBytes; ++n)
+      pairs[n] = static_cast<std::uint8_t>((columns[n] + columns[n + 3] + 2) >> 2);
     std::uint8_t* out = dest.Row(y);
-    for (std::size_t x = 0; x < width; ++x, a += 6, b += 6, out += 3)
-      for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((a[c] + a[c + 3] + b[c] + b[c + 3] + 2) >> 2);
+    for (std::size_t x = 0; x < width; ++x) {
+      out[x * 3] = pairs[x * 6];
+      out[x * 3 + 1] = pairs[x * 6 + 1];
+      out[x * 3 + 2] = pairs[x * 6 + 2];
+    }
   }
 }
 
