@@ -38,6 +38,12 @@ class cJpeg {
   std::int32_t SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
                          std::int32_t lSrcTop);
 
+  // Threads a capture may use: 1 (the default) captures on the calling
+  // thread alone, 0 uses one per processor. The bytes are the same either
+  // way. A program that runs an encoder per processor keeps 1.
+  void Threads(std::int32_t count);
+  std::int32_t Threads() const;
+
   // At most 65533 bytes, else error 1 "Illegal Comment Length".
   void Comment(const std::string& Value);
   std::string Comment() const;
@@ -100,6 +106,28 @@ class cJpeg {
   // Colour conversion (image_capture.cpp): `count` RGB pixels to samples of
   // component 0 (Y, level-shifted), 1 (Cb) or 2 (Cr).
   static void ConvertColours(const std::uint8_t* rgb, std::int32_t count, std::int32_t component, float* samples);
+
+  // Capture (image_capture.cpp): one plane's picture, geometry, divisors
+  // and coefficients.
+  struct PlaneSize {
+    std::int32_t width = 0;         // Wc
+    std::int32_t height = 0;        // Hc
+    std::int32_t paddedWidth = 0;   // Pw
+    std::int32_t paddedHeight = 0;  // Ph
+    friend bool operator==(const PlaneSize&, const PlaneSize&) = default;
+  };
+  struct PlaneJob {
+    std::int32_t component = 0;
+    PlaneSize size;
+    const Surface* plane = nullptr;
+    std::size_t drawing = 0;
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    const std::array<float, kBlockSize>* divisor = nullptr;
+    std::int16_t* data = nullptr;
+  };
+  bool CaptureRow(const PlaneJob& job, std::int32_t blockRow, float* strip, bool vector);
+  std::int32_t CaptureThreads() const;
 
   // Forward DCT and quantisation (forward_dct.cpp)
   void ForwardDCT();
@@ -173,6 +201,7 @@ class cJpeg {
 
   // Work area and output
   std::array<float, kBlockSize> m_Block{};
+  std::int32_t m_Threads = 1;
   std::vector<std::vector<std::int16_t>> m_SparePlanes;  // the previous capture's buffers
   std::vector<std::uint8_t> m_Data;
   std::int32_t m_Pos = 0;

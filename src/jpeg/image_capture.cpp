@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 #include "jpeg/cjpeg.h"
 #include "jpeg/vector_path.h"
@@ -33,15 +35,15 @@ constexpr ColourRow kColourRows[3] = {
     {0.5f, -0.41869f, -0.08131f, 0.0f},  // Cr, centred on zero
 };
 
-struct PlaneSize {
-  std::int32_t width = 0;         // Wc
-  std::int32_t height = 0;        // Hc
-  std::int32_t paddedWidth = 0;   // Pw
-  std::int32_t paddedHeight = 0;  // Ph
-  friend bool operator==(const PlaneSize&, const PlaneSize&) = default;
-};
-
 std::int32_t RoundUpToBlock(std::int32_t length) { return (length + 7) / 8 * 8; }
+
+// A capture thread takes at least this many blocks.
+constexpr std::int64_t kLeastBlocksPerThread = 1024;
+
+struct RowRun {
+  std::int32_t component = 0;
+  std::int32_t blockRow = 0;
+};
 
 }  // namespace
 
@@ -63,6 +65,55 @@ void cJpeg::ConvertColours(const std::uint8_t* rgb, std::int32_t count, std::int
   }
 }
 
+std::int32_t cJpeg::CaptureThreads() const {
+  if (m_Threads > 0) return m_Threads;
+  return static_cast<std::int32_t>(std::clamp(std::thread::hardware_concurrency(), 1u, 16u));
+}
+
+void cJpeg::Threads(std::int32_t count) { m_Threads = std::clamp(count, 0, 64); }
+
+std::int32_t cJpeg::Threads() const { return m_Threads; }
+
+// One block row of a plane: eight rows of samples, padded to whole blocks
+// (the last real column repeats to the right, then the last real row
+// downwards), transformed and quantised. False when a coefficient does not
+// fit 16 bits.
+bool cJpeg::CaptureRow(const PlaneJob& job, std::int32_t blockRow, float* strip, bool vector) {
+  const PlaneSize& size = job.size;
+  const std::size_t stripWidth = static_cast<std::size_t>(size.paddedWidth);
+  for (int j = 0; j < 8; ++j) {
+    float* samples = strip + static_cast<std::size_t>(j) * stripWidth;
+    const std::int32_t y = blockRow * 8 + j;
+    if (y >= size.height) {
+      std::copy_n(samples - stripWidth, stripWidth, samples);
+      continue;
+    }
+    const std::uint8_t* row = job.plane->Row(job.top + y) + static_cast<std::size_t>(job.left) * 3;
+    ConvertColours(row, size.width, job.component, samples);
+    std::fill(samples + size.width, samples + stripWidth, samples[size.width - 1]);
+  }
+  const std::int32_t blockColumns = size.paddedWidth / 8;
+  std::int16_t* out = job.data + static_cast<std::size_t>(blockRow) * blockColumns * kBlockSize;
+  if (vector) return vector_path::TransformStrip(strip, stripWidth, blockColumns, job.divisor->data(), m_ZigZag, out);
+
+  // The portable code works in m_Block: one thread only.
+  std::vector<std::int16_t> block(kBlockSize);
+  for (std::int32_t blockColumn = 0; blockColumn < blockColumns; ++blockColumn, out += kBlockSize) {
+    for (int j = 0; j < 8; ++j)
+      std::copy_n(strip + static_cast<std::size_t>(j) * stripWidth + static_cast<std::size_t>(blockColumn) * 8, 8,
+                  &m_Block[static_cast<std::size_t>(j) * 8]);
+    ForwardDCT();
+    std::int32_t p = 0;
+    try {
+      QuantizeBlock(block, p, *job.divisor);
+    } catch (const Error&) {
+      return false;
+    }
+    std::copy(block.begin(), block.end(), out);
+  }
+  return true;
+}
+
 std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
                               std::int32_t lSrcTop) {
   if (lWidth <= 0 || lHeight <= 0) return 1;
@@ -80,68 +131,87 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
   std::vector<std::vector<std::int16_t>> planesData(m_Comp.size());
   for (std::size_t i = 0; i < m_Comp.size() && i < m_SparePlanes.size(); ++i)
     planesData[i] = std::move(m_SparePlanes[i]);
-  PlaneSize drawnSize;
-  Surface drawn;
+
+  // First every plane's size and picture: the rectangle itself, read in
+  // place, or its box-filtered drawing, shared by planes of one size.
+  std::vector<PlaneJob> jobs(m_Comp.size());
+  std::vector<Surface> drawings;
+  std::vector<PlaneSize> drawingSizes;
   for (std::size_t i = 0; i < m_Comp.size(); ++i) {
     const ComponentRecord& component = m_Comp[i];
-
-    PlaneSize size;
+    PlaneJob& job = jobs[i];
+    PlaneSize& size = job.size;
     size.width = static_cast<std::int32_t>(std::ceil(static_cast<double>(component.H) * lWidth / m_Hmax));
     size.height = static_cast<std::int32_t>(std::ceil(static_cast<double>(component.V) * lHeight / m_Vmax));
     size.paddedWidth = RoundUpToBlock(size.width);
     size.paddedHeight = RoundUpToBlock(size.height);
-
-    // A plane of the size of the one before is the same drawing. A plane at
-    // the rectangle's own size lying inside the surface is read in place.
     const bool inPlace = size.width == lWidth && size.height == lHeight && lSrcLeft >= 0 && lSrcTop >= 0 &&
                          static_cast<std::int64_t>(lSrcLeft) + lWidth <= surface.Width() &&
                          static_cast<std::int64_t>(lSrcTop) + lHeight <= surface.Height();
-    if (!inPlace && !(size == drawnSize)) {
-      drawn = BoxFilter(surface, lSrcLeft, lSrcTop, lWidth, lHeight, size.width, size.height);
-      drawnSize = size;
+    if (!inPlace && (drawingSizes.empty() || !(drawingSizes.back() == size))) {
+      drawings.push_back(BoxFilter(surface, lSrcLeft, lSrcTop, lWidth, lHeight, size.width, size.height));
+      drawingSizes.push_back(size);
     }
-    const Surface& plane = inPlace ? surface : drawn;
-    const std::int32_t left = inPlace ? lSrcLeft : 0;
-    const std::int32_t top = inPlace ? lSrcTop : 0;
-
-    std::vector<std::int16_t>& data = planesData[i];
-    data.resize(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight);
-    // Eight rows of samples at a time, padded to whole blocks: the last real
-    // column repeats to the right, then the last real row downwards.
-    const std::size_t stripWidth = static_cast<std::size_t>(size.paddedWidth);
-    std::vector<float> strip(stripWidth * 8);
-    std::int32_t p = 0;
-    const std::int32_t blockRows = size.paddedHeight / 8;
-    const std::int32_t blockColumns = size.paddedWidth / 8;
-    for (std::int32_t blockRow = 0; blockRow < blockRows; ++blockRow) {
-      for (int j = 0; j < 8; ++j) {
-        float* samples = &strip[static_cast<std::size_t>(j) * stripWidth];
-        const std::int32_t y = blockRow * 8 + j;
-        if (y >= size.height) {
-          std::copy_n(samples - stripWidth, stripWidth, samples);
-          continue;
-        }
-        const std::uint8_t* row = plane.Row(top + y) + static_cast<std::size_t>(left) * 3;
-        ConvertColours(row, size.width, static_cast<std::int32_t>(i), samples);
-        std::fill(samples + size.width, samples + stripWidth, samples[size.width - 1]);
-      }
-      const std::array<float, kBlockSize>& divisor = m_QTable[static_cast<std::size_t>(component.Tq)].Divisor;
-      if (vector_path::Available()) {
-        if (!vector_path::TransformStrip(strip.data(), stripWidth, blockColumns, divisor.data(), m_ZigZag,
-                                         data.data() + p))
-          throw Error(kOverflow, "Overflow");
-        p += blockColumns * kBlockSize;
-        continue;
-      }
-      for (std::int32_t blockColumn = 0; blockColumn < blockColumns; ++blockColumn) {
-        for (int j = 0; j < 8; ++j)
-          std::copy_n(&strip[static_cast<std::size_t>(j) * stripWidth + static_cast<std::size_t>(blockColumn) * 8], 8,
-                      &m_Block[static_cast<std::size_t>(j) * 8]);
-        ForwardDCT();
-        QuantizeBlock(data, p, divisor);
-      }
-    }
+    job.component = static_cast<std::int32_t>(i);
+    job.plane = inPlace ? &surface : nullptr;
+    job.drawing = inPlace ? 0 : drawings.size() - 1;
+    job.left = inPlace ? lSrcLeft : 0;
+    job.top = inPlace ? lSrcTop : 0;
+    job.divisor = &m_QTable[static_cast<std::size_t>(component.Tq)].Divisor;
+    planesData[i].resize(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight);
+    job.data = planesData[i].data();
   }
+  for (PlaneJob& job : jobs)
+    if (job.plane == nullptr) job.plane = &drawings[job.drawing];
+
+  // Then the block rows of all planes, split into contiguous runs of about
+  // equal size, one per thread; each block's coefficients depend on its own
+  // samples only, so the split never changes a byte.
+  std::vector<RowRun> units;
+  std::int64_t totalBlocks = 0;
+  for (const PlaneJob& job : jobs) {
+    const std::int32_t blockRows = job.size.paddedHeight / 8;
+    for (std::int32_t row = 0; row < blockRows; ++row) units.push_back({job.component, row});
+    totalBlocks += static_cast<std::int64_t>(blockRows) * (job.size.paddedWidth / 8);
+  }
+  const bool vector = vector_path::Available();
+  std::int64_t threads = vector ? CaptureThreads() : 1;
+  threads = std::max<std::int64_t>(1, std::min(threads, totalBlocks / kLeastBlocksPerThread));
+  std::vector<std::size_t> bounds{0};
+  std::int64_t done = 0;
+  for (std::size_t n = 0; n < units.size(); ++n) {
+    const PlaneJob& job = jobs[static_cast<std::size_t>(units[n].component)];
+    done += job.size.paddedWidth / 8;
+    if (done * threads >= totalBlocks * static_cast<std::int64_t>(bounds.size())) bounds.push_back(n + 1);
+  }
+  while (bounds.size() < static_cast<std::size_t>(threads) + 1) bounds.push_back(units.size());
+
+  std::vector<std::vector<float>> strips(static_cast<std::size_t>(threads));
+  std::size_t widest = 0;
+  for (const PlaneJob& job : jobs) widest = std::max(widest, static_cast<std::size_t>(job.size.paddedWidth));
+  for (std::vector<float>& strip : strips) strip.resize(widest * 8);
+  std::vector<char> fits(static_cast<std::size_t>(threads), 1);
+  auto run = [&](std::size_t t) {
+    for (std::size_t n = bounds[t]; n < bounds[t + 1]; ++n)
+      if (!CaptureRow(jobs[static_cast<std::size_t>(units[n].component)], units[n].blockRow, strips[t].data(),
+                      vector)) {
+        fits[t] = 0;
+        return;
+      }
+  };
+  {
+    std::vector<std::jthread> workers;
+    for (std::size_t t = 1; t < static_cast<std::size_t>(threads); ++t) {
+      try {
+        workers.emplace_back(run, t);
+      } catch (const std::system_error&) {
+        run(t);  // no thread to be had: do its share here
+      }
+    }
+    run(0);
+  }
+  for (const char fit : fits)
+    if (!fit) throw Error(kOverflow, "Overflow");
 
   // Only a complete capture replaces the previous one.
   m_P = 8;
