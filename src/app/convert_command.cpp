@@ -1,9 +1,11 @@
 // quillet convert: the conversion without a window. A progress bar with the
-// percentage and the slide count goes to stderr when stderr is a terminal;
-// "Conversion complete." and the paths of the page and the movie go to
-// stdout. Exit code 0 only when every output is written; any error is one
-// line on stderr and a non-zero exit. Ctrl-C cancels: LibreOffice is ended
-// and no partial output is left.
+// percentage and the slide count (and the deck count in a batch) goes to
+// stderr when stderr is a terminal; "Conversion complete." and the paths of
+// the page and the movie go to stdout. Exit code 0 only when every output is
+// written; any error is one line on stderr and a non-zero exit. Ctrl-C
+// cancels: LibreOffice is ended and no partial output is left. Many decks
+// are converted as a batch: one LibreOffice run, a failing deck fails alone,
+// and a last line counts the decks converted and failed.
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +17,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/commands.h"
 #include "conversion/convert_presentation.h"
@@ -28,10 +31,11 @@ namespace quillet::app {
 namespace {
 
 constexpr const char* kConvertUsage =
-    "Usage: quillet convert DECK [-o DIR] [--size small|medium|big] [--open] [--quiet]\n"
+    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--open] [--quiet]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
-    "opened straight from disk. NAME is the deck's file name without its extension.\n"
+    "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
+    "are converted in one go; one that fails does not stop the others.\n"
     "\n"
     "Options:\n"
     "  -o, --output DIR   write into DIR (default: the current folder)\n"
@@ -40,8 +44,8 @@ constexpr const char* kConvertUsage =
     "  --quiet            print nothing but errors and warnings\n"
     "  -h, --help         show this help\n"
     "\n"
-    "Exit status: 0 when every output is written, 1 when the conversion failed, 2 for a usage\n"
-    "error, 130 when interrupted.\n";
+    "Exit status: 0 when every output is written, 1 when the conversion (or any deck of several)\n"
+    "failed, 2 for a usage error, 130 when interrupted.\n";
 
 enum ExitCode : int {
   kSuccess = 0,
@@ -53,7 +57,7 @@ enum ExitCode : int {
 constexpr int kBarWidth = 30;
 
 struct ConvertOptions {
-  std::string deck;
+  std::vector<std::string> decks;
   std::string outputFolder;
   int sizeDivisor = 2;
   bool open = false;
@@ -119,11 +123,9 @@ ConvertOptions ParseOptions(int argc, char** argv) {
       }
       continue;
     }
-    if (!options.deck.empty())
-      throw UsageError("one presentation at a time (got '" + options.deck + "' and '" + argument + "')");
-    options.deck = argument;
+    options.decks.push_back(argument);
   }
-  if (!options.help && options.deck.empty()) throw UsageError("no presentation given");
+  if (!options.help && options.decks.empty()) throw UsageError("no presentation given");
   return options;
 }
 
@@ -153,7 +155,13 @@ class TerminalObserver : public ConversionObserver {
     const int filled = std::clamp(percent, 0, 100) * kBarWidth / 100;
     std::cerr << "\r\033[K[" << std::string(static_cast<std::size_t>(filled), '#')
               << std::string(static_cast<std::size_t>(kBarWidth - filled), '.') << "] " << percent << "%  slide "
-              << slidesDone << "/" << slideCount << std::flush;
+              << slidesDone << "/" << slideCount;
+    if (deckCount_ > 1) std::cerr << "  deck " << deckNumber_ << "/" << deckCount_;
+    std::cerr << std::flush;
+  }
+  void ShowDeck(int number, int count, const std::string&) override {
+    deckNumber_ = number;
+    deckCount_ = count;
   }
   void ShowStatus(const std::string& text) override {
     if (bar_) std::cerr << "\r\033[K" << text << std::flush;
@@ -162,7 +170,7 @@ class TerminalObserver : public ConversionObserver {
     if (bar_) std::cerr << "\r\033[K" << std::flush;
   }
   void ConversionComplete() override {
-    if (!quiet_) std::cout << "Conversion complete." << std::endl;
+    if (!quiet_ && deckCount_ <= 1) std::cout << "Conversion complete." << std::endl;
   }
   void Warning(const std::string& text) override {
     ClearLine();
@@ -182,7 +190,37 @@ class TerminalObserver : public ConversionObserver {
   bool quiet_;
   bool open_;
   bool bar_;
+  int deckNumber_ = 0;
+  int deckCount_ = 0;
 };
+
+// Many decks: the page and movie of each deck converted, one line on stderr
+// for each deck that failed, and a last line that counts them.
+int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder, const ConversionSetup& setup,
+                 TerminalObserver& observer, const CancelFlag& cancel) {
+  const std::vector<DeckOutcome> outcomes =
+      ConvertPresentations(options.decks, outputFolder, options.sizeDivisor, setup, observer, cancel);
+  observer.ClearLine();
+  std::size_t failed = 0;
+  for (const DeckOutcome& deck : outcomes) {
+    if (!deck.error.empty()) {
+      ++failed;
+      std::cerr << "quillet convert: " << OneLine(deck.error) << "\n";
+    } else if (!options.quiet) {
+      std::cout << "Page:  " << deck.outcome.page.string() << "\n"
+                << "Movie: " << deck.outcome.movie.string() << "\n";
+    }
+  }
+  const std::string count = std::to_string(outcomes.size() - failed) + " of " + std::to_string(outcomes.size()) +
+                            " decks converted, " + std::to_string(failed) + " failed.";
+  if (failed > 0) {
+    std::cout << std::flush;
+    std::cerr << "quillet convert: " << count << std::endl;
+    return kFailure;
+  }
+  if (!options.quiet) std::cout << count << std::endl;
+  return kSuccess;
+}
 
 }  // namespace
 
@@ -217,7 +255,13 @@ int RunConvert(int argc, char** argv) {
     setup.programFolder = ProgramFolder();
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
-    const ConversionOutcome outcome = ConvertPresentation(job, options.deck, outputFolder, setup, observer, cancel);
+    if (options.decks.size() > 1) {
+      exitCode = ConvertBatch(options, outputFolder, setup, observer, cancel);
+      activeCancel = nullptr;
+      return exitCode;
+    }
+    const ConversionOutcome outcome =
+        ConvertPresentation(job, options.decks.front(), outputFolder, setup, observer, cancel);
     if (!options.quiet) {
       std::cout << "Page:  " << outcome.page.string() << "\n"
                 << "Movie: " << outcome.movie.string() << std::endl;

@@ -81,12 +81,16 @@ bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) 
 
 // Deletes every listed file, and the scratch folders of slide exports that a
 // killed process left behind (this process holds the folder now).
-void EmptyFolder(const std::filesystem::path& folder) {
+void RemoveFiles(const std::filesystem::path& folder) {
   for (const std::string& name : ListFiles(folder)) {
     std::error_code error;
     std::filesystem::remove(folder / name, error);
     if (error) throw Error(kGeneral, "cannot empty the work folder " + folder.string() + ": " + error.message());
   }
+}
+
+void EmptyFolder(const std::filesystem::path& folder) {
+  RemoveFiles(folder);
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     if (entry.path().filename().string().rfind(kScratchPrefix, 0) != 0) continue;
@@ -121,38 +125,48 @@ std::string PageTemplate(const std::filesystem::path& programFolder, ConversionO
 
 }  // namespace
 
-ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText, const std::string& outputFolder,
-                                      const ConversionSetup& setup, ConversionObserver& observer,
-                                      const CancelFlag& cancel) {
-  // 1. Read the job and name the outputs. Everything a user can get wrong is
-  // checked before any slide is exported.
-  const int divisor = CheckedDivisor(job.m_SizeDivisor);
+namespace {
+
+// The outputs of one deck, named after it.
+struct DeckOutputs {
+  std::string baseName;       // NAME
+  std::string movieFileName;  // NAME.swf
+  std::string scriptPath;
+  std::string pagePath;
+};
+
+// Reads the job and names the outputs; sets m_PptPath, m_SwfPath and
+// m_Percent. Everything a user can get wrong with the deck is checked here.
+DeckOutputs NameOutputs(JobState& job, const std::string& deckText, const std::string& outputFolder) {
   job.m_PptPath = deckText;
   CheckDeck(job.m_PptPath);
-  CheckOutputFolder(outputFolder);
   const std::string baseName = GetBaseName(job.m_PptPath);
   if (baseName.empty())
     throw Error(kGeneral, "cannot name the movie after " + job.m_PptPath + ": its name has no base");
   job.m_SwfPath = outputFolder + "/" + baseName + ".swf";
-  const std::string movieFileName = baseName + ".swf";
-  const std::string scriptPath = job.m_SwfPath + ".js";
-  const std::string pagePath = outputFolder + "/" + baseName + ".html";
   job.m_Percent = 0;
-  observer.ShowStatus(kConverting);
+  return DeckOutputs{baseName, baseName + ".swf", job.m_SwfPath + ".js", outputFolder + "/" + baseName + ".html"};
+}
 
-  // 2. A work folder of this process alone, emptied.
-  const WorkFolder work = WorkFolder::Acquire(WorkFolderRoot(setup.programFolder));
-  const std::filesystem::path& folder = work.Path();
-  if (SameFolder(std::filesystem::path(job.m_PptPath).parent_path(), folder)) {
-    throw Error(kGeneral, job.m_PptPath + " lies in the work folder, which every conversion empties; move it first");
+void CheckDeckOutsideWorkFolder(const std::string& deck, const std::filesystem::path& folder) {
+  if (SameFolder(std::filesystem::path(deck).parent_path(), folder)) {
+    throw Error(kGeneral, deck + " lies in the work folder, which every conversion empties; move it first");
   }
+}
+
+void CheckOutputOutsideWorkFolder(const std::string& outputFolder, const std::filesystem::path& folder) {
   if (SameFolder(outputFolder, folder)) {
     throw Error(kGeneral, "the output folder " + outputFolder +
                               " is the work folder, which every conversion empties; choose another");
   }
-  EmptyFolder(folder);
-  ThrowIfCancelled(cancel);
+}
 
+// Steps 3 to 12 for one deck, in the emptied work folder `folder`. With
+// `pdf`, the deck has been printed to that PDF already.
+ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs, const std::filesystem::path& folder,
+                                      const std::filesystem::path& pdf, const ConversionSetup& setup,
+                                      ConversionObserver& observer, const CancelFlag& cancel) {
+  const int divisor = job.m_SizeDivisor;
   // 3 and 4. Export the slides, and rescale and re-encode each picture as
   // soon as it is exported: on every core, each worker with its own encoder,
   // one slide after another. Each slide's picture lands in its own file.
@@ -170,11 +184,16 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   };
   std::vector<SlideText> slideTexts;
   exportSettings.slideTexts = &slideTexts;
+  const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
+    RescaleSlide(jpeg, folder / ("Slide" + std::to_string(number) + ".jpg"), divisor,
+                 *encoders[static_cast<std::size_t>(worker)]);
+  };
   try {
-    ExportSlides(job.m_PptPath, folder, exportSettings, [&](int worker, int number, const std::string& jpeg) {
-      RescaleSlide(jpeg, folder / ("Slide" + std::to_string(number) + ".jpg"), divisor,
-                   *encoders[static_cast<std::size_t>(worker)]);
-    });
+    if (pdf.empty()) {
+      ExportSlides(job.m_PptPath, folder, exportSettings, rescale);
+    } else {
+      RenderSlides(pdf, job.m_PptPath, exportSettings, rescale);
+    }
   } catch (const SlideExportCancelled&) {
     throw ConversionCancelled();
   }
@@ -202,13 +221,14 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   ThrowIfCancelled(cancel);
   PendingFile movieFile(job.m_SwfPath);
   movie.Write(movieFile.Temporary().string());
-  PendingFile scriptFile(scriptPath);
-  scriptFile.Write(MovieScript(movieFileName, ReadMovieBytes(movieFile.Temporary())));
-  PendingFile pageFile(pagePath);
+  PendingFile scriptFile(outputs.scriptPath);
+  scriptFile.Write(MovieScript(outputs.movieFileName, ReadMovieBytes(movieFile.Temporary())));
+  PendingFile pageFile(outputs.pagePath);
   slideTexts.resize(listSlide.size());
-  const std::string transcript = TranscriptHtml(baseName, slideTexts);
+  const std::string transcript = TranscriptHtml(outputs.baseName, slideTexts);
   pageFile.Write(
-      FillPageTemplate(PageTemplate(setup.programFolder, observer), movieFileName, width, height, transcript) + "\r\n");
+      FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, width, height, transcript) +
+      "\r\n");
   ThrowIfCancelled(cancel);
   movieFile.Commit();
   scriptFile.Commit();
@@ -220,16 +240,142 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
 
   // 12. The page, beside the movie, and open it.
   pageFile.Commit();
-  observer.OpenPage(pagePath);
+  observer.OpenPage(outputs.pagePath);
 
   ConversionOutcome outcome;
   outcome.movie = job.m_SwfPath;
-  outcome.script = scriptPath;
-  outcome.page = pagePath;
+  outcome.script = outputs.scriptPath;
+  outcome.page = outputs.pagePath;
   outcome.width = width;
   outcome.height = height;
   outcome.slideCount = static_cast<int>(listSlide.size());
   return outcome;
+}
+
+// A hidden folder of the batch's PDFs inside the work folder, removed with
+// the object (and, should the process be killed, by the next EmptyFolder).
+class BatchScratch {
+ public:
+  explicit BatchScratch(const std::filesystem::path& parent) {
+    std::string pattern = (parent / (std::string(kScratchPrefix) + "batch-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw Error(kGeneral, "cannot create a scratch folder in " + parent.string());
+    }
+    path_ = pattern;
+  }
+  BatchScratch(const BatchScratch&) = delete;
+  BatchScratch& operator=(const BatchScratch&) = delete;
+  ~BatchScratch() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace
+
+ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText, const std::string& outputFolder,
+                                      const ConversionSetup& setup, ConversionObserver& observer,
+                                      const CancelFlag& cancel) {
+  // 1. Read the job and name the outputs. Everything a user can get wrong is
+  // checked before any slide is exported.
+  CheckedDivisor(job.m_SizeDivisor);
+  const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
+  CheckOutputFolder(outputFolder);
+  observer.ShowStatus(kConverting);
+
+  // 2. A work folder of this process alone, emptied.
+  const WorkFolder work = WorkFolder::Acquire(WorkFolderRoot(setup.programFolder));
+  const std::filesystem::path& folder = work.Path();
+  CheckDeckOutsideWorkFolder(job.m_PptPath, folder);
+  CheckOutputOutsideWorkFolder(outputFolder, folder);
+  EmptyFolder(folder);
+  ThrowIfCancelled(cancel);
+
+  return ConvertInWorkFolder(job, outputs, folder, {}, setup, observer, cancel);
+}
+
+std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& decks, const std::string& outputFolder,
+                                              int sizeDivisor, const ConversionSetup& setup,
+                                              ConversionObserver& observer, const CancelFlag& cancel) {
+  CheckedDivisor(sizeDivisor);
+  CheckOutputFolder(outputFolder);
+  observer.ShowStatus(kConverting);
+  const WorkFolder work = WorkFolder::Acquire(WorkFolderRoot(setup.programFolder));
+  const std::filesystem::path& folder = work.Path();
+  CheckOutputOutsideWorkFolder(outputFolder, folder);
+  EmptyFolder(folder);
+  ThrowIfCancelled(cancel);
+
+  // Every deck is checked and named first; two decks of one name would write
+  // the same outputs, so the later one fails.
+  std::vector<DeckOutcome> outcomes(decks.size());
+  std::vector<JobState> jobs(decks.size());
+  std::vector<DeckOutputs> outputs(decks.size());
+  std::vector<std::filesystem::path> toPrint;
+  std::vector<std::size_t> printedIndex(decks.size(), decks.size());
+  for (std::size_t i = 0; i < decks.size(); ++i) {
+    outcomes[i].deck = decks[i];
+    jobs[i].m_SizeDivisor = sizeDivisor;
+    try {
+      outputs[i] = NameOutputs(jobs[i], decks[i], outputFolder);
+      CheckDeckOutsideWorkFolder(decks[i], folder);
+      for (std::size_t j = 0; j < i; ++j) {
+        if (outcomes[j].error.empty() && jobs[j].m_SwfPath == jobs[i].m_SwfPath) {
+          throw Error(kGeneral, "cannot convert " + decks[i] + ": " + decks[j] + " is converted to " +
+                                    jobs[i].m_SwfPath + " already");
+        }
+      }
+      if (!IsPdfDeck(decks[i])) {
+        printedIndex[i] = toPrint.size();
+        toPrint.push_back(decks[i]);
+      }
+    } catch (const Error& error) {
+      outcomes[i].error = error.what();
+    }
+  }
+
+  // One LibreOffice run prints every deck that is not a PDF already.
+  const BatchScratch scratch(folder);
+  std::vector<PrintedDeck> printed;
+  SlideExportSettings printSettings;
+  printSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
+  printSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
+  try {
+    printed = PrintDecksToPdf(toPrint, scratch.Path(), printSettings);
+  } catch (const SlideExportCancelled&) {
+    throw ConversionCancelled();
+  } catch (const Error& error) {
+    for (std::size_t i = 0; i < decks.size(); ++i) {
+      if (outcomes[i].error.empty() && printedIndex[i] < decks.size()) outcomes[i].error = error.what();
+    }
+  }
+
+  // Then each deck on its own.
+  for (std::size_t i = 0; i < decks.size(); ++i) {
+    if (!outcomes[i].error.empty()) continue;
+    observer.ShowDeck(static_cast<int>(i) + 1, static_cast<int>(decks.size()), decks[i]);
+    std::filesystem::path pdf = decks[i];
+    if (printedIndex[i] < decks.size()) {
+      const PrintedDeck& deck = printed[printedIndex[i]];
+      if (!deck.error.empty()) {
+        outcomes[i].error = deck.error;
+        continue;
+      }
+      pdf = deck.pdf;
+    }
+    try {
+      RemoveFiles(folder);
+      outcomes[i].outcome = ConvertInWorkFolder(jobs[i], outputs[i], folder, pdf, setup, observer, cancel);
+    } catch (const Error& error) {
+      observer.ClearProgress();
+      outcomes[i].error = error.what();
+    }
+  }
+  return outcomes;
 }
 
 }  // namespace quillet

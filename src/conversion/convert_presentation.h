@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace quillet {
 
@@ -32,6 +33,8 @@ class ConversionObserver {
   // "Conversion complete.": returns once the user has seen it. The page is
   // written after this returns.
   virtual void ConversionComplete() = 0;
+  // A batch is about to convert deck `number` (from 1) of `count`.
+  virtual void ShowDeck(int /*number*/, int /*count*/, const std::string& /*deck*/) {}
   // Something the user should know that does not stop the conversion.
   virtual void Warning(const std::string& text) = 0;
   // The page is written: open it (the window always does, the command line
@@ -76,6 +79,25 @@ struct ConversionOutcome {
 ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText, const std::string& outputFolder,
                                       const ConversionSetup& setup, ConversionObserver& observer,
                                       const CancelFlag& cancel);
+
+// One deck of a batch: its outcome, or the one-line message of its failure.
+struct DeckOutcome {
+  std::string deck;
+  ConversionOutcome outcome;
+  std::string error;  // empty when the deck was converted
+};
+
+// Converts many decks at `sizeDivisor` into `outputFolder`: LibreOffice
+// prints every deck in one run, then each deck is rendered, encoded and
+// written on its own, as ConvertPresentation does. A deck that fails fails
+// alone (its entry holds the message, which names it) and the others are
+// written; two decks of one name fail from the second on. The observer hears
+// ShowDeck before each deck's progress. Throws quillet::Error when no deck
+// can be converted at all (the output folder, the work folder) and
+// ConversionCancelled when `cancel` was set (decks already written stay).
+std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& decks, const std::string& outputFolder,
+                                              int sizeDivisor, const ConversionSetup& setup,
+                                              ConversionObserver& observer, const CancelFlag& cancel);
 
 class ConversionCancelled : public std::exception {
  public:

@@ -103,6 +103,8 @@ std::string LastLines(const std::string& output) {
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty() || line.find("javaldx") != std::string::npos || line.rfind("convert ", 0) == 0) continue;
+    // A batch repeats the same complaint for every deck it cannot load.
+    if (std::find(kept.begin(), kept.end(), line) != kept.end()) continue;
     kept.push_back(line);
   }
   if (kept.empty()) return "LibreOffice printed nothing";
@@ -115,49 +117,84 @@ std::string LastLines(const std::string& output) {
   return text;
 }
 
-// LibreOffice prints the deck as a PDF; returns the PDF's path.
-std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::filesystem::path& scratch,
-                                 const SlideExportSettings& settings) {
+std::string CannotOpen(const std::filesystem::path& deck, const std::string& output) {
+  return deck.string() + " is not a presentation LibreOffice can open (" + LastLines(output) + ")";
+}
+
+// One LibreOffice run prints every deck as a PDF inside `scratch`: deck
+// number i is copied there as "deck-i.EXT" and printed to "pdf/deck-i.pdf".
+// A run that crashed leaves the decks it did not reach without a PDF; each of
+// those gets a run of its own, so that a deck fails only for itself.
+std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>& decks,
+                                       const std::filesystem::path& scratch, const SlideExportSettings& settings,
+                                       bool retryAlone) {
   const std::filesystem::path libreOffice =
       settings.libreOfficeProgram.empty() ? FindLibreOffice() : FindProgram(settings.libreOfficeProgram.string());
   if (libreOffice.empty()) {
-    throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice is not installed (install the package " +
-                              kLibreOfficePackage + ")");
+    throw Error(kGeneral, "cannot convert " + decks.front().string() +
+                              ": LibreOffice is not installed (install the package " + kLibreOfficePackage + ")");
   }
+  std::vector<PrintedDeck> printed(decks.size());
   // A copy under a plain name keeps odd file names away from LibreOffice's
   // command line and its lock file away from the user's folder.
-  const std::filesystem::path input = scratch / ("deck" + LowerExtension(deck));
-  std::error_code error;
-  std::filesystem::copy_file(deck, input, error);
-  if (error) throw Error(kGeneral, "cannot read " + deck.string() + ": " + error.message());
   const std::filesystem::path pdfFolder = scratch / "pdf";
-  const std::vector<std::string> arguments = {
+  std::vector<std::string> arguments = {
       libreOffice.string(), "-env:UserInstallation=" + FileUrl(scratch / "profile"),
       "--headless",         "--invisible",
       "--nologo",           "--norestore",
       "--nodefault",        "--nolockcheck",
       "--convert-to",       "pdf:impress_pdf_Export",
       "--outdir",           pdfFolder.string(),
-      input.string(),
   };
+  std::vector<std::size_t> copied;
+  for (std::size_t i = 0; i < decks.size(); ++i) {
+    const std::string name = "deck-" + std::to_string(i + 1);
+    const std::filesystem::path input = scratch / (name + LowerExtension(decks[i]));
+    std::error_code error;
+    std::filesystem::copy_file(decks[i], input, std::filesystem::copy_options::overwrite_existing, error);
+    if (error) {
+      printed[i].error = "cannot read " + decks[i].string() + ": " + error.message();
+      continue;
+    }
+    printed[i].pdf = pdfFolder / (name + ".pdf");
+    arguments.push_back(input.string());
+    copied.push_back(i);
+  }
+  if (copied.empty()) return printed;
   ChildSettings childSettings;
-  childSettings.timeLimit = settings.timeLimit;
+  childSettings.timeLimit = settings.timeLimit * static_cast<int>(copied.size());
   childSettings.isCancelled = settings.isCancelled;
   const ChildOutcome outcome = RunChildProcess(arguments, childSettings);
-  switch (outcome.end) {
-    case ChildEnd::kCancelled: throw SlideExportCancelled();
-    case ChildEnd::kTimedOut:
-      throw Error(kGeneral, "cannot convert " + deck.string() + ": LibreOffice did not finish within " +
-                                std::to_string(settings.timeLimit.count() / 1000) + " seconds");
-    case ChildEnd::kKilled:
-    case ChildEnd::kExited: break;
+  if (outcome.end == ChildEnd::kCancelled) throw SlideExportCancelled();
+  const bool ranThrough = outcome.end == ChildEnd::kExited && outcome.exitCode == 0;
+  for (std::size_t i : copied) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(printed[i].pdf, error) &&
+        std::filesystem::file_size(printed[i].pdf, error) > 0)
+      continue;
+    if (retryAlone && copied.size() > 1 && !ranThrough) {
+      const std::filesystem::path alone = scratch / ("alone-" + std::to_string(i + 1));
+      std::filesystem::create_directory(alone, error);
+      printed[i] = PrintAllToPdf({decks[i]}, alone, settings, false).front();
+      continue;
+    }
+    printed[i].pdf.clear();
+    if (outcome.end == ChildEnd::kTimedOut) {
+      printed[i].error = "cannot convert " + decks[i].string() + ": LibreOffice did not finish within " +
+                         std::to_string(childSettings.timeLimit.count() / 1000) + " seconds";
+    } else {
+      printed[i].error = CannotOpen(decks[i], outcome.output);
+    }
   }
-  const std::filesystem::path pdf = pdfFolder / "deck.pdf";
-  if (!std::filesystem::is_regular_file(pdf, error) || std::filesystem::file_size(pdf, error) == 0) {
-    throw Error(kGeneral,
-                deck.string() + " is not a presentation LibreOffice can open (" + LastLines(outcome.output) + ")");
-  }
-  return pdf;
+  return printed;
+}
+
+// LibreOffice prints the deck as a PDF; returns the PDF's path.
+std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::filesystem::path& scratch,
+                                 const SlideExportSettings& settings) {
+  PrintedDeck printed = PrintAllToPdf({deck}, scratch, settings, false).front();
+  if (!printed.error.empty()) throw Error(kGeneral, printed.error);
+  return printed.pdf;
 }
 
 // The resolution a page renders at: `dotsPerInch`, lowered for a page so large
@@ -384,6 +421,8 @@ bool IsDeckExtension(const std::filesystem::path& deck) {
                      [&](const char* known) { return extension == known; });
 }
 
+bool IsPdfDeck(const std::filesystem::path& deck) { return IsPdf(deck); }
+
 int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& scratchParent,
                  const SlideExportSettings& settings, const ExportedSlideConsumer& consume) {
   std::error_code error;
@@ -393,6 +432,17 @@ int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path&
   if (IsPdf(deck)) return RenderPages(deck, deck, settings, consume);
   ScratchFolder scratch(scratchParent);
   const std::filesystem::path pdf = PrintToPdf(deck, scratch.Path(), settings);
+  return RenderPages(pdf, deck, settings, consume);
+}
+
+std::vector<PrintedDeck> PrintDecksToPdf(const std::vector<std::filesystem::path>& decks,
+                                         const std::filesystem::path& scratch, const SlideExportSettings& settings) {
+  if (decks.empty()) return {};
+  return PrintAllToPdf(decks, scratch, settings, true);
+}
+
+int RenderSlides(const std::filesystem::path& pdf, const std::filesystem::path& deck,
+                 const SlideExportSettings& settings, const ExportedSlideConsumer& consume) {
   return RenderPages(pdf, deck, settings, consume);
 }
 

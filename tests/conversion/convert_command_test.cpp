@@ -57,8 +57,9 @@ std::string NoPseudoTerminal() {
 class ConvertCommandTest : public ::testing::Test {
  protected:
   // Runs quillet convert with `arguments` in the folder `cwd`.
-  CommandRun Convert(const std::vector<std::string>& arguments, const std::filesystem::path& cwd) {
-    std::string command = "cd " + Quote(cwd.string()) + " && " + Quote(QUILLET_BINARY) + " convert";
+  CommandRun Convert(const std::vector<std::string>& arguments, const std::filesystem::path& cwd,
+                     const std::string& environment = "") {
+    std::string command = "cd " + Quote(cwd.string()) + " && " + environment + " " + Quote(QUILLET_BINARY) + " convert";
     for (const std::string& argument : arguments) {
       command += ' ';
       command += Quote(argument);
@@ -139,9 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
                "quillet convert: --size must be small, medium or big, not 'huge' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "--frames"}, 2, "quillet convert: unknown option '--frames' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "-o"}, 2, "quillet convert: -o needs a value (try quillet convert --help)\n"},
-        Misuse{{"a.ppt", "b.ppt"},
-               2,
-               "quillet convert: one presentation at a time (got 'a.ppt' and 'b.ppt') (try quillet convert --help)\n"},
         Misuse{{"/nonexistent/a.ppt"}, 1, "quillet convert: cannot find the presentation /nonexistent/a.ppt\n"},
         Misuse{{"/dev/null"}, 1, "quillet convert: /dev/null is not a file\n"},
         Misuse{{"--", "-dash.ppt"}, 1, "quillet convert: cannot find the presentation -dash.ppt\n"}));
@@ -206,10 +204,79 @@ TEST_F(ConvertCommandTest, OnlyTheWindowLoadsQt) {
   EXPECT_NE(window.find("file=libQt6Widgets.so"), std::string::npos) << window;
 }
 
+// A stand-in for LibreOffice first on PATH: it logs each run and prints
+// every deck holding "good" as a PDF of one page; with CRASH set it dies
+// after the first deck of a run of several.
+std::filesystem::path StandInLibreOffice(const ScratchFolder& scratch, bool crash) {
+  const std::filesystem::path bin = scratch / "bin";
+  std::filesystem::create_directory(bin);
+  WriteBytes(scratch / "page.pdf", MakePdf({PdfPage{720, 540, testing::PageColour(3)}}));
+  WriteBytes(bin / "soffice",
+             "#!/bin/sh\necho run >> '" + (scratch / "runs").string() +
+                 "'\nwhile [ \"$1\" != --outdir ]; do shift; done\nout=$2; shift 2\n"
+                 "mkdir -p \"$out\"\nfor deck; do\n"
+                 "  if grep -q good \"$deck\"; then name=$(basename \"$deck\"); cp '" +
+                 (scratch / "page.pdf").string() +
+                 "' \"$out/${name%.*}.pdf\"; else echo 'Error: source file could not be loaded'; fi\n" +
+                 (crash ? "  [ $# -gt 1 ] && kill -SEGV $$\n" : "") + "done\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  return bin;
+}
+
+TEST_F(ConvertCommandTest, BatchWritesEveryGoodDeckAndFailsTheOthersAlone) {
+  const std::filesystem::path bin = StandInLibreOffice(scratch_, false);
+  WriteBytes(decks_ / "first.ppt", "good");
+  WriteBytes(decks_ / "broken.pptx", "bad");
+  std::filesystem::create_directory(decks_ / "again");
+  const std::string again = Deck("again/first.pdf", 1);
+  const std::string command = "PATH=" + Quote(bin.string()) + ":$PATH";
+  const CommandRun run = Convert({(decks_ / "first.ppt").string(), (decks_ / "broken.pptx").string(),
+                                  Deck("third.pdf", 2), again, "-o", out_.Path().string()},
+                                 scratch_.Path(), command);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadBytes(scratch_ / "runs"), "run\n");  // one LibreOffice run for both .ppt decks
+  EXPECT_EQ(run.err, "quillet convert: " + (decks_ / "broken.pptx").string() +
+                         " is not a presentation LibreOffice can open (Error: source file could not be loaded)\n"
+                         "quillet convert: cannot convert " +
+                         again + ": " + (decks_ / "first.ppt").string() + " is converted to " +
+                         (out_ / "first.swf").string() +
+                         " already\n"
+                         "quillet convert: 2 of 4 decks converted, 2 failed.\n");
+  EXPECT_EQ(run.out, "Page:  " + (out_ / "first.html").string() + "\nMovie: " + (out_ / "first.swf").string() +
+                         "\nPage:  " + (out_ / "third.html").string() + "\nMovie: " + (out_ / "third.swf").string() +
+                         "\n");
+  EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"first.html", "first.swf", "first.swf.js", "third.html",
+                                                             "third.swf", "third.swf.js"}));
+  EXPECT_EQ(testing::ReadSwf(ReadBytes(out_ / "third.swf")).frameCount, 2);
+}
+
+TEST_F(ConvertCommandTest, DecksACrashedBatchLeftAreTriedAlone) {
+  const std::filesystem::path bin = StandInLibreOffice(scratch_, true);
+  for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) WriteBytes(decks_ / name, "good");
+  const CommandRun run = Convert({(decks_ / "a.ppt").string(), (decks_ / "b.ppt").string(), (decks_ / "c.ppt").string(),
+                                  "-o", out_.Path().string(), "--quiet"},
+                                 scratch_.Path(), "PATH=" + Quote(bin.string()) + ":$PATH");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(ReadBytes(scratch_ / "runs"), "run\nrun\nrun\n");  // the batch, then b and c alone
+  EXPECT_EQ(AllNames(out_.Path()).size(), 9u);
+}
+
+TEST_F(ConvertCommandTest, BatchProgressShowsTheDeckCount) {
+  if (const std::string reason = NoPseudoTerminal(); !reason.empty()) {
+    GTEST_SKIP() << "no pseudo-terminal can be made (is /dev/pts mounted?): " << reason;
+  }
+  const std::string command = "cd " + Quote(out_.Path().string()) + " && " + Quote(QUILLET_BINARY) + " convert " +
+                              Quote(Deck("a.pdf", 1)) + " " + Quote(Deck("b.pdf", 2)) + " >/dev/null";
+  const ChildOutcome bar = RunChildProcess({"/usr/bin/script", "-qec", command, "/dev/null"}, {});
+  EXPECT_EQ(bar.exitCode, 0) << bar.output;
+  EXPECT_NE(bar.output.find("] 0%  slide 1/1  deck 1/2"), std::string::npos) << bar.output;
+  EXPECT_NE(bar.output.find("] 50%  slide 2/2  deck 2/2"), std::string::npos) << bar.output;
+}
+
 TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   const CommandRun run = Convert({"--help"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0),
+  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0),
             0u);
   EXPECT_EQ(run.err, "");
 }
