@@ -1,7 +1,8 @@
 // The slide-show movie. Coordinates are twips, 20 to the pixel, x to the right
 // and y down from the frame's top-left corner. Every frame stops; the picture and
 // the right arrow play on to the next frame, the left arrow goes back one
-// frame (to frame 0 from the first). The calls and their order are the movie
+// frame (to frame 0 from the first). The keys, the slide number told to the
+// page and the start slide are added to the contract's calls. The calls and their order are the movie
 // library's contract: the picture, the triangles and the go-to action reach
 // the movie only through the buttons and events that use them.
 #include "conversion/slide_show_movie.h"
@@ -21,6 +22,12 @@ constexpr std::int16_t kReleasedInside = 6;  // the ordinary click
 constexpr std::int16_t kCounterSize = 400;
 constexpr const char* kCounterFont = "Arial";
 constexpr int kMostFrames = 32767;
+constexpr const char* kSlideCommand = "FSCommand:slide";
+constexpr const char* kStartVariable = "slide";
+
+constexpr swf::Key kNextKeys[] = {swf::Key::kRight, swf::Key::kDown, swf::Key::kPageDown, swf::Key::kSpace,
+                                  swf::Key::kEnter};
+constexpr swf::Key kPreviousKeys[] = {swf::Key::kLeft, swf::Key::kUp, swf::Key::kPageUp};
 
 // The arrows' and counter's colour: red, green, blue, alpha.
 struct Colour {
@@ -47,6 +54,11 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
 
   stopAction.MakeActionStop();
   playAction.MakeActionPlay();
+  if (slideCount > 0) {
+    firstAction.MakeActionGotoFrame(0);
+    lastAction.MakeActionGotoFrame(slideCount - 1);
+    startAction.MakeActionGotoFrameOfVariable(kStartVariable, slideCount);
+  }
   for (int a = 0; a < slideCount; ++a) {
     nextShape.MakePolygon(frameWidth - 500, frameHeight - 550);
     nextShape.AddStraightLine(250, 125);
@@ -81,9 +93,16 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     pictureButton.QueueEvent(playAction, kReleasedInside);
     nextButton.QueueEvent(playAction, kReleasedInside);
     prevButton.QueueEvent(gotoAction, kReleasedInside);
+    for (const swf::Key key : kNextKeys) nextButton.QueueEvent(playAction, swf::KeyPressEvent(key));
+    nextButton.QueueEvent(lastAction, swf::KeyPressEvent(swf::Key::kEnd));
+    for (const swf::Key key : kPreviousKeys) prevButton.QueueEvent(gotoAction, swf::KeyPressEvent(key));
+    prevButton.QueueEvent(firstAction, swf::KeyPressEvent(swf::Key::kHome));
 
     movie.GotoFrame(static_cast<std::int16_t>(a));
     movie.AddAction(stopAction);
+    slideAction.MakeActionGetURL(kSlideCommand, std::to_string(a + 1));
+    movie.AddAction(slideAction);
+    if (a == 0) movie.AddAction(startAction);
     if (a > 0) {
       movie.RemoveObject(pictureButton);
       movie.RemoveObject(counterText);

@@ -13,6 +13,14 @@ namespace quillet {
 // The eleven library objects of one conversion, created in this order, and
 // the calls made on them. The driver calls SetUpFrame, orders the slides,
 // then calls BuildFrames and Write.
+//
+// Beyond the mouse, the movie answers a presenter's keys and talks to the
+// page: next is Right, Down, PageDown, Space and Enter (as the right arrow:
+// on the last slide it wraps to the first, as a click does); previous is
+// Left, Up and PageUp (as the left arrow: the first slide stays); Home shows
+// the first slide and End the last. Every frame tells the page its 1-based
+// slide number through FSCommand("slide", N), and the first frame goes to the
+// slide the page's parameter slide=N names, when it is one of the movie's.
 class SlideShowMovie {
  public:
   SlideShowMovie() = default;
@@ -40,6 +48,11 @@ class SlideShowMovie {
   swf::Object nextButton;
   swf::Object prevButton;
   swf::Action gotoAction;
+  // Additions to the contract's eleven objects.
+  swf::Action firstAction;
+  swf::Action lastAction;
+  swf::Action slideAction;
+  swf::Action startAction;
 };
 
 }  // namespace quillet

@@ -42,9 +42,16 @@ struct PictureDefinition {
 // What a button shows: any definition but a button.
 using FaceDefinition = std::variant<PolygonDefinition, TextDefinition, PictureDefinition>;
 
+// What an Action holds: its records, and how many frames a movie needs so
+// that every frame its go-tos can reach exists.
+struct ActionProgram {
+  std::vector<ActionRecord> records;
+  std::uint32_t framesNeeded = 0;
+};
+
 struct ButtonEvent {
-  ButtonCondition condition = kOverDownToOverUp;
-  ActionRecord action;
+  std::uint16_t condition = kOverDownToOverUp;  // a ButtonCondition or a key press
+  ActionProgram action;
 };
 
 struct ButtonDefinition {
@@ -67,7 +74,7 @@ struct RemoveOperation {
 };
 
 struct ActionOperation {
-  ActionRecord action;
+  ActionProgram action;
 };
 
 using FrameOperation = std::variant<PlaceOperation, RemoveOperation, ActionOperation>;

@@ -105,7 +105,7 @@ void Assembler::AddFrame(const std::vector<FrameOperation>& operations) {
     } else if (const auto* remove = std::get_if<RemoveOperation>(&operation)) {
       tags_.push_back(RemoveObject2Tag{remove->depth});
     } else {
-      tags_.push_back(DoActionTag{{std::get<ActionOperation>(operation).action}});
+      tags_.push_back(DoActionTag{std::get<ActionOperation>(operation).action.records});
     }
   }
   tags_.push_back(ShowFrameTag{});
@@ -284,7 +284,8 @@ Character Assembler::DefineButton(const ButtonDefinition& button) {
   addState(kButtonUp | kButtonHitTest, ColorTransform{});
   addState(kButtonOver, button.over);
   addState(kButtonDown, button.down);
-  for (const ButtonEvent& event : button.events) tag.conditionActions.push_back({event.condition, {event.action}});
+  for (const ButtonEvent& event : button.events)
+    tag.conditionActions.push_back({event.condition, event.action.records});
   tags_.push_back(tag);
   return {tag.characterId, Matrix{}};
 }
@@ -294,20 +295,19 @@ Character Assembler::DefineButton(const ButtonDefinition& button) {
 MovieFile AssembleMovie(const MovieSettings& settings, const std::vector<std::vector<FrameOperation>>& frames) {
   for (std::size_t frame = 0; frame < frames.size(); ++frame) {
     for (const FrameOperation& operation : frames[frame]) {
-      const ActionRecord* action = nullptr;
-      if (const auto* doAction = std::get_if<ActionOperation>(&operation)) action = &doAction->action;
-      std::vector<const ActionRecord*> actions;
-      if (action != nullptr) actions.push_back(action);
+      std::vector<const ActionProgram*> actions;
+      if (const auto* doAction = std::get_if<ActionOperation>(&operation)) actions.push_back(&doAction->action);
       if (const auto* place = std::get_if<PlaceOperation>(&operation)) {
         if (const auto* button = std::get_if<ButtonDefinition>(&place->definition)) {
           for (const ButtonEvent& event : button->events) actions.push_back(&event.action);
         }
       }
-      for (const ActionRecord* record : actions) {
-        if (record->code == ActionCode::kGotoFrame && record->frame >= frames.size())
+      for (const ActionProgram* action : actions) {
+        if (action->framesNeeded > frames.size())
           throw quillet::Error(quillet::kGeneral, "an action in frame " + std::to_string(frame) + " goes to frame " +
-                                                      std::to_string(record->frame) + ", but the movie has only " +
-                                                      std::to_string(frames.size()) + " frames");
+                                                      std::to_string(action->framesNeeded - 1) +
+                                                      ", but the movie has only " + std::to_string(frames.size()) +
+                                                      " frames");
       }
     }
   }

@@ -21,6 +21,7 @@ namespace {
 constexpr double kLargestCoordinate = (1 << 30) - 1;
 constexpr std::int16_t kLargestColorComponent = 255;
 constexpr std::int16_t kReleaseInsideEventCode = 6;
+constexpr int kKeyPressEventBase = 256;
 constexpr std::uint32_t kLargestDepth = 65535;
 constexpr std::int32_t kLargestFrame = 65534;  // the frame count is a UI16
 
@@ -116,17 +117,81 @@ void ReplaceMovieFile(const std::string& path, const std::vector<std::uint8_t>& 
 
 // ---- Action ---------------------------------------------------------------
 
-void Action::MakeActionStop() { action_ = ActionRecord{ActionCode::kStop, 0}; }
+void Action::MakeActionStop() { action_ = ActionProgram{{ActionRecord::Simple(ActionCode::kStop)}, 0}; }
 
-void Action::MakeActionPlay() { action_ = ActionRecord{ActionCode::kPlay, 0}; }
+void Action::MakeActionPlay() { action_ = ActionProgram{{ActionRecord::Simple(ActionCode::kPlay)}, 0}; }
 
 void Action::MakeActionGotoFrame(std::int32_t frame) {
   if (frame < 0 || frame > kLargestFrame)
     Fail("MakeActionGotoFrame", "frame " + std::to_string(frame) + " is outside 0 to " + std::to_string(kLargestFrame));
-  action_ = ActionRecord{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame)};
+  action_ = ActionProgram{{ActionRecord::GotoFrame(static_cast<std::uint16_t>(frame))},
+                          static_cast<std::uint32_t>(frame) + 1};
 }
 
-ActionRecord Action::Record(const char* caller) const {
+void Action::MakeActionGetURL(const std::string& url, const std::string& target) {
+  if (url.empty()) Fail("MakeActionGetURL", "the address is empty");
+  if (url.find('\0') != std::string::npos || target.find('\0') != std::string::npos)
+    Fail("MakeActionGetURL", "the address or target holds a NUL character");
+  if (url.size() + target.size() + 2 > 0xFFFF) Fail("MakeActionGetURL", "the address and target are too long");
+  action_ = ActionProgram{{ActionRecord{.code = ActionCode::kGetUrl, .url = url, .target = target}}, 0};
+}
+
+// Stack, in AVM1: the value is read, the variable cleared, the value made a
+// number n; n is dropped unless it is whole (n == ToInteger(n), false for
+// NaN) and neither below 1 nor above frameCount; GotoFrame2 takes 1-based
+// frame numbers.
+void Action::MakeActionGotoFrameOfVariable(const std::string& variable, std::int32_t frameCount) {
+  if (variable.empty() || variable.find('\0') != std::string::npos || variable.size() > 0x7FFF)
+    Fail("MakeActionGotoFrameOfVariable", "the variable name \"" + variable + "\" is not usable");
+  if (frameCount < 1 || frameCount > kLargestFrame + 1)
+    Fail("MakeActionGotoFrameOfVariable",
+         "the frame count " + std::to_string(frameCount) + " is outside 1 to " + std::to_string(kLargestFrame + 1));
+  const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
+  const auto push = [](std::vector<PushValue> values) {
+    return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
+  };
+  const auto branch = [](ActionCode code, std::int16_t offset) {
+    return ActionRecord{.code = code, .branchOffset = offset};
+  };
+  // Byte lengths of what the branches skip: "If" jumps to the Pop that drops
+  // n, the Jump after GotoFrame2 skips that Pop.
+  constexpr std::int16_t kIfLength = 5;
+  constexpr std::int16_t kPushIntegerLength = 8;  // code, length, type, UI32
+  constexpr std::int16_t kGotoLength = 4;
+  constexpr std::int16_t kJumpLength = 5;
+  const std::int16_t toPopFromThird = kGotoLength + kJumpLength;
+  const std::int16_t toPopFromSecond = 1 + kPushIntegerLength + 1 + kIfLength + toPopFromThird;
+  const std::int16_t toPopFromFirst = 1 + kPushIntegerLength + 1 + kIfLength + toPopFromSecond;
+  ActionProgram program;
+  program.framesNeeded = static_cast<std::uint32_t>(frameCount);
+  program.records = {
+      push({variable}),
+      simple(ActionCode::kGetVariable),
+      push({variable, Undefined{}}),
+      simple(ActionCode::kSetVariable),
+      simple(ActionCode::kToNumber),
+      simple(ActionCode::kPushDuplicate),
+      simple(ActionCode::kPushDuplicate),
+      simple(ActionCode::kToInteger),
+      simple(ActionCode::kEquals2),
+      simple(ActionCode::kNot),
+      branch(ActionCode::kIf, toPopFromFirst),
+      simple(ActionCode::kPushDuplicate),
+      push({std::int32_t{1}}),
+      simple(ActionCode::kLess2),
+      branch(ActionCode::kIf, toPopFromSecond),
+      simple(ActionCode::kPushDuplicate),
+      push({frameCount}),
+      simple(ActionCode::kGreater),
+      branch(ActionCode::kIf, toPopFromThird),
+      ActionRecord{.code = ActionCode::kGotoFrame2, .play = false},
+      branch(ActionCode::kJump, 1),
+      simple(ActionCode::kPop),
+  };
+  action_ = std::move(program);
+}
+
+ActionProgram Action::Program(const char* caller) const {
   if (!action_)
     Fail(caller, "the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)");
   return *action_;
@@ -232,9 +297,18 @@ void Object::MakePicture(std::int16_t x, std::int16_t y, float width, float heig
 void Object::QueueEvent(Action& action, std::int16_t eventCode) {
   auto* button = std::get_if<ButtonDefinition>(&definition_);
   if (button == nullptr) Fail("QueueEvent", "the object is not a button (call MakeButtonSimple first)");
-  if (eventCode != kReleaseInsideEventCode)
-    Fail("QueueEvent", "event code " + std::to_string(eventCode) + " is not supported (6, released inside, is)");
-  button->events.push_back({kOverDownToOverUp, action.Record("QueueEvent")});
+  std::uint16_t condition = kOverDownToOverUp;
+  if (eventCode != kReleaseInsideEventCode) {
+    const int key = eventCode - kKeyPressEventBase;
+    // The key codes the SWF file format defines: the special keys and the
+    // printable ASCII characters.
+    const bool defined = (key >= 1 && key <= 6) || key == 8 || (key >= 13 && key <= 19) || (key >= 32 && key <= 126);
+    if (!defined)
+      Fail("QueueEvent", "event code " + std::to_string(eventCode) +
+                             " is not supported (6: released inside; 256 plus an SWF key code: a key press)");
+    condition = static_cast<std::uint16_t>(key << 9);
+  }
+  button->events.push_back({condition, action.Program("QueueEvent")});
 }
 
 // ---- Movie ----------------------------------------------------------------
@@ -266,7 +340,7 @@ void Movie::GotoFrame(std::int16_t frame) {
 
 void Movie::AddAction(Action& action) {
   frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<ActionOperation>,
-                                                                action.Record("AddAction"));
+                                                                action.Program("AddAction"));
 }
 
 void Movie::AddObject(Object& object) {

@@ -3,7 +3,8 @@
 // twips (20 per pixel), frames are 0-based. Every failing call throws
 // quillet::Error with a message that names the call and the cause.
 //
-//   Action  one AVM1 action: Stop, Play, GotoFrame.
+//   Action  one AVM1 action: Stop, Play, GotoFrame, and as additions GetURL
+//           (FSCommand) and a go-to to the frame a variable names.
 //   Object  one thing to show: a filled polygon, a line of text, a picture,
 //           or a button made from one of those. Each Make... call starts a new
 //           definition; adding the object to a movie copies the definition.
@@ -19,6 +20,23 @@
 
 namespace swf {
 
+// Key codes of key-press events, as the SWF file format numbers them.
+enum class Key : std::uint8_t {
+  kLeft = 1,
+  kRight = 2,
+  kHome = 3,
+  kEnd = 4,
+  kEnter = 13,
+  kUp = 14,
+  kDown = 15,
+  kPageUp = 16,
+  kPageDown = 17,
+  kSpace = 32,
+};
+
+// Object::QueueEvent's event code for a press of `key`: 256 plus its code.
+constexpr std::int16_t KeyPressEvent(Key key) { return static_cast<std::int16_t>(256 + static_cast<int>(key)); }
+
 class Action {
  public:
   void MakeActionStop();
@@ -28,11 +46,23 @@ class Action {
   // Goes to the 0-based frame and stops there.
   void MakeActionGotoFrame(std::int32_t frame);
 
+  // Additions to the contract above.
+  //
+  // getURL(url, target). With a url "FSCommand:NAME" the player calls the
+  // page's FSCommand handler with NAME and `target` instead of opening
+  // anything (Ruffle: the player element's onFSCommand(NAME, target)).
+  void MakeActionGetURL(const std::string& url, const std::string& target);
+  // Reads the variable `variable` of the timeline the action runs on (a
+  // page's parameter such as slide=5 lands on the root timeline) and clears
+  // it. When it held a whole number n from 1 to frameCount, goes to the
+  // 0-based frame n - 1 and stops there; anything else does nothing.
+  void MakeActionGotoFrameOfVariable(const std::string& variable, std::int32_t frameCount);
+
   // The action made last; throws when none was made.
-  ActionRecord Record(const char* caller) const;
+  ActionProgram Program(const char* caller) const;
 
  private:
-  std::optional<ActionRecord> action_;
+  std::optional<ActionProgram> action_;
 };
 
 class Object {
@@ -63,7 +93,9 @@ class Object {
   void MakePicture(std::int16_t x, std::int16_t y, float width, float height, float pixelWidth, float pixelHeight,
                    const std::string& path);
   // Runs `action` when the button's event happens. Event code 6: the button is
-  // released inside (the ordinary click).
+  // released inside (the ordinary click). As an addition, KeyPressEvent(key):
+  // the key is pressed while the player has keyboard focus (players honour
+  // it on visible buttons of the root timeline).
   void QueueEvent(Action& action, std::int16_t eventCode);
 
   const ObjectDefinition& Definition() const { return definition_; }

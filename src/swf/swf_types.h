@@ -141,13 +141,45 @@ enum class ActionCode : std::uint8_t {
   kPreviousFrame = 0x05,
   kPlay = 0x06,
   kStop = 0x07,
+  kNot = 0x12,
+  kPop = 0x17,
+  kToInteger = 0x18,
+  kGetVariable = 0x1C,
+  kSetVariable = 0x1D,
+  kLess2 = 0x48,
+  kEquals2 = 0x49,
+  kToNumber = 0x4A,
+  kPushDuplicate = 0x4C,
+  kGreater = 0x67,
   kGotoFrame = 0x81,
+  kGetUrl = 0x83,
+  kPush = 0x96,
+  kJump = 0x99,
+  kIf = 0x9D,
+  kGotoFrame2 = 0x9F,
 };
 
+// A value of ActionPush: a string, undefined, or a 32-bit integer.
+struct Undefined {
+  bool operator==(const Undefined&) const = default;
+};
+using PushValue = std::variant<std::string, Undefined, std::int32_t>;
+
+// One ACTIONRECORD; only the fields of its code are written.
 struct ActionRecord {
   ActionCode code = ActionCode::kStop;
-  std::uint16_t frame = 0;  // kGotoFrame only, 0-based
+  std::uint16_t frame = 0;          // kGotoFrame, 0-based
+  std::string url{};                // kGetUrl
+  std::string target{};             // kGetUrl
+  std::vector<PushValue> values{};  // kPush
+  std::int16_t branchOffset = 0;    // kJump, kIf: bytes from the end of this record
+  bool play = false;                // kGotoFrame2: play on rather than stop
   bool operator==(const ActionRecord&) const = default;
+
+  static ActionRecord Simple(ActionCode code) { return ActionRecord{.code = code}; }
+  static ActionRecord GotoFrame(std::uint16_t frame) {
+    return ActionRecord{.code = ActionCode::kGotoFrame, .frame = frame};
+  }
 };
 
 // ---- Tags ----------------------------------------------------------------

@@ -33,19 +33,50 @@ void WriteTagHeader(BitWriter& writer, TagCode code, std::size_t length) {
   writer.WriteUI32(static_cast<std::uint32_t>(length));
 }
 
+void WriteActionString(BitWriter& writer, const std::string& text) {
+  if (text.find('\0') != std::string::npos)
+    throw quillet::Error(quillet::kGeneral, "an action's string holds a NUL character");
+  writer.WriteString(text);
+}
+
+// The payload of an action with a code of 0x80 or more.
+void WriteActionPayload(BitWriter& payload, const ActionRecord& action) {
+  switch (action.code) {
+    case ActionCode::kGotoFrame: payload.WriteUI16(action.frame); break;
+    case ActionCode::kGetUrl:
+      WriteActionString(payload, action.url);
+      WriteActionString(payload, action.target);
+      break;
+    case ActionCode::kPush:
+      for (const PushValue& value : action.values) {
+        if (const auto* text = std::get_if<std::string>(&value)) {
+          payload.WriteUI8(0);
+          WriteActionString(payload, *text);
+        } else if (std::holds_alternative<Undefined>(value)) {
+          payload.WriteUI8(3);
+        } else {
+          payload.WriteUI8(7);
+          payload.WriteUI32(static_cast<std::uint32_t>(std::get<std::int32_t>(value)));
+        }
+      }
+      break;
+    case ActionCode::kJump:
+    case ActionCode::kIf: payload.WriteSI16(action.branchOffset); break;
+    case ActionCode::kGotoFrame2: payload.WriteUI8(action.play ? 1 : 0); break;
+    default: break;
+  }
+}
+
 void WriteActionRecords(BitWriter& writer, const std::vector<ActionRecord>& actions) {
   for (const ActionRecord& action : actions) {
-    writer.WriteUI8(static_cast<std::uint8_t>(action.code));
-    switch (action.code) {
-      case ActionCode::kGotoFrame:
-        writer.WriteUI16(2);
-        writer.WriteUI16(action.frame);
-        break;
-      case ActionCode::kNextFrame:
-      case ActionCode::kPreviousFrame:
-      case ActionCode::kPlay:
-      case ActionCode::kStop: break;
-    }
+    const auto code = static_cast<std::uint8_t>(action.code);
+    writer.WriteUI8(code);
+    if (code < 0x80) continue;
+    BitWriter payload;
+    WriteActionPayload(payload, action);
+    if (payload.Size() > 0xFFFF) throw quillet::Error(quillet::kGeneral, "an action is too long");
+    writer.WriteUI16(static_cast<std::uint16_t>(payload.Size()));
+    writer.WriteBytes(payload.Bytes());
   }
   writer.WriteUI8(0);  // ActionEndFlag
 }

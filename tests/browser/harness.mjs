@@ -27,6 +27,8 @@
 //   screenshotPixels(page, clip)  the page's pixels in a rectangle, as
 //                            { width, height, data } with RGBA bytes.
 //   decodePng(buffer)        the same for a PNG buffer (8-bit RGB or RGBA).
+//   moviePictures(swf)       the JPEG pictures of an uncompressed SWF file
+//                            (DefineBitsJPEG2 bodies), in file order.
 //   decodeJpeg(path)         the JPEG decoded by libjpeg-turbo's djpeg, as
 //                            { width, height, data } with RGB bytes.
 //   readPpm / writePpm       binary PPM pictures (cjpeg makes JPEGs of them).
@@ -312,6 +314,26 @@ export function decodePng(buffer) {
 export async function screenshotPixels(page, clip) {
   const png = await page.screenshot({ clip, type: 'png', animations: 'allow', caret: 'initial' });
   return decodePng(png);
+}
+
+// The JPEG pictures of an SWF movie (DefineBitsJPEG2 tags), in file order.
+export function moviePictures(swf) {
+  if (swf.toString('latin1', 0, 3) !== 'FWS') throw new Error('the movie is not an uncompressed SWF file');
+  const bits = swf[8] >> 3;
+  let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
+  const pictures = [];
+  while (at < swf.length) {
+    const codeAndLength = swf.readUInt16LE(at);
+    let length = codeAndLength & 0x3f;
+    at += 2;
+    if (length === 0x3f) {
+      length = swf.readUInt32LE(at);
+      at += 4;
+    }
+    if (codeAndLength >> 6 === 21) pictures.push(swf.subarray(at + 2, at + length));
+    at += length;
+  }
+  return pictures;
 }
 
 // Reference pixels from an independent decoder (libjpeg-turbo's djpeg).

@@ -28,7 +28,7 @@ import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import {
   countColour, decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference,
-  screenshotPixels, startServer, toolsDir, waitFor, waitForMovie,
+  moviePictures, screenshotPixels, startServer, toolsDir, waitFor, waitForMovie,
 } from './harness.mjs';
 
 const axeSource = fs.readFileSync(createRequire(path.join(toolsDir, 'package.json')).resolve('axe-core/axe.min.js'), 'utf8');
@@ -45,26 +45,6 @@ if (!options.quillet || !options.deck || !options.work) {
 const baseName = 'Q&A "50%" #1 café\'s <deck>';
 const counterColour = [0, 96, 128];
 const pictureTolerance = 4;
-
-// The JPEG pictures of an SWF movie (DefineBitsJPEG2 tags), in file order.
-function moviePictures(swf) {
-  if (swf.toString('latin1', 0, 3) !== 'FWS') throw new Error('the movie is not an uncompressed SWF file');
-  const bits = swf[8] >> 3;
-  let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
-  const pictures = [];
-  while (at < swf.length) {
-    const codeAndLength = swf.readUInt16LE(at);
-    let length = codeAndLength & 0x3f;
-    at += 2;
-    if (length === 0x3f) {
-      length = swf.readUInt32LE(at);
-      at += 4;
-    }
-    if (codeAndLength >> 6 === 21) pictures.push(swf.subarray(at + 2, at + length));
-    at += length;
-  }
-  return pictures;
-}
 
 function convert(folder, source = options.deck) {
   fs.rmSync(folder, { recursive: true, force: true });

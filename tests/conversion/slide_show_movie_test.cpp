@@ -37,15 +37,17 @@ std::vector<std::string> Pictures(const ScratchFolder& folder, int count, int wi
   return pictures;
 }
 
-const std::vector<std::string> kFirstFrame = {"FileAttributes", "SetBackgroundColor", "DoAction",     "DefineBitsJPEG2",
+// Frame actions: stop, tell the page the slide, and on the first frame go to the start slide.
+const std::vector<std::string> kFirstFrame = {"FileAttributes", "SetBackgroundColor", "DoAction",
+                                              "DoAction",       "DoAction",           "DefineBitsJPEG2",
                                               "DefineShape",    "DefineButton2",      "PlaceObject2",  // picture button
                                               "DefineFont3",    "DefineText",         "PlaceObject2",  // counter
                                               "DefineShape",    "DefineButton2",      "PlaceObject2",  // right arrow
                                               "DefineShape",    "DefineButton2",      "PlaceObject2"};  // left arrow
 const std::vector<std::string> kLaterFrame = {
-    "DoAction",      "RemoveObject2", "RemoveObject2", "RemoveObject2", "RemoveObject2", "DefineBitsJPEG2",
-    "DefineShape",   "DefineButton2", "PlaceObject2",  "DefineText",    "PlaceObject2",  "DefineShape",
-    "DefineButton2", "PlaceObject2",  "DefineShape",   "DefineButton2", "PlaceObject2"};
+    "DoAction",        "DoAction",      "RemoveObject2", "RemoveObject2", "RemoveObject2", "RemoveObject2",
+    "DefineBitsJPEG2", "DefineShape",   "DefineButton2", "PlaceObject2",  "DefineText",    "PlaceObject2",
+    "DefineShape",     "DefineButton2", "PlaceObject2",  "DefineShape",   "DefineButton2", "PlaceObject2"};
 
 struct SlideShowCase {
   int slides;
@@ -95,7 +97,9 @@ TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
   int fonts = 0;
   int frame = 0;
   std::vector<std::uint16_t> placed, removed;
-  std::vector<std::vector<ActionRecord>> buttonActions;
+  // Per button, its condition words and their actions.
+  std::vector<std::vector<std::pair<std::uint16_t, std::vector<ActionRecord>>>> buttons;
+  std::vector<std::vector<ActionRecord>> frameActions;
   std::string counter;
   const auto finishFrame = [&] {
     // This frame removes the previous frame's four depths and places four new ones on top.
@@ -112,17 +116,46 @@ TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
                              static_cast<std::uint16_t>(first - 2), static_cast<std::uint16_t>(first - 1)}))
           << "frame " << frame;
     }
-    // Picture and right arrow play on; the left arrow goes back one frame (0 on the first).
-    ASSERT_EQ(buttonActions.size(), 3u) << "frame " << frame;
-    EXPECT_EQ(buttonActions[0], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
-    EXPECT_EQ(buttonActions[1], (std::vector<ActionRecord>{{ActionCode::kPlay, 0}}));
-    EXPECT_EQ(
-        buttonActions[2],
-        (std::vector<ActionRecord>{{ActionCode::kGotoFrame, static_cast<std::uint16_t>(frame == 0 ? 0 : frame - 1)}}));
+    // The picture plays on when clicked. The right arrow plays on when clicked
+    // and on Right, Down, PageDown, Space and Enter, and End shows the last
+    // slide; the left arrow goes back one frame (0 on the first) when clicked
+    // and on Left, Up and PageUp, and Home shows the first slide.
+    const std::vector<ActionRecord> play = {ActionRecord::Simple(ActionCode::kPlay)};
+    const std::vector<ActionRecord> back = {
+        ActionRecord::GotoFrame(static_cast<std::uint16_t>(frame == 0 ? 0 : frame - 1))};
+    const auto key = [](int code) { return static_cast<std::uint16_t>(code << 9); };
+    using Events = std::vector<std::pair<std::uint16_t, std::vector<ActionRecord>>>;
+    ASSERT_EQ(buttons.size(), 3u) << "frame " << frame;
+    EXPECT_EQ(buttons[0], (Events{{kOverDownToOverUp, play}}));
+    EXPECT_EQ(buttons[1], (Events{{kOverDownToOverUp, play},
+                                  {key(2), play},
+                                  {key(15), play},
+                                  {key(17), play},
+                                  {key(32), play},
+                                  {key(13), play},
+                                  {key(4), {ActionRecord::GotoFrame(static_cast<std::uint16_t>(show.slides - 1))}}}))
+        << "frame " << frame;
+    EXPECT_EQ(buttons[2], (Events{{kOverDownToOverUp, back},
+                                  {key(1), back},
+                                  {key(14), back},
+                                  {key(16), back},
+                                  {key(3), {ActionRecord::GotoFrame(0)}}}))
+        << "frame " << frame;
+    ASSERT_EQ(frameActions.size(), frame == 0 ? 3u : 2u) << "frame " << frame;
+    EXPECT_EQ(frameActions[0], (std::vector<ActionRecord>{ActionRecord::Simple(ActionCode::kStop)}));
+    EXPECT_EQ(frameActions[1],
+              (std::vector<ActionRecord>{ActionRecord{
+                  .code = ActionCode::kGetUrl, .url = "FSCommand:slide", .target = std::to_string(frame + 1)}}));
+    if (frame == 0) {
+      Action start;
+      start.MakeActionGotoFrameOfVariable("slide", show.slides);
+      EXPECT_EQ(frameActions[2], start.Program("test").records);
+    }
     EXPECT_EQ(counter, std::to_string(frame + 1) + "/" + std::to_string(show.slides));
     placed.clear();
     removed.clear();
-    buttonActions.clear();
+    buttons.clear();
+    frameActions.clear();
     counter.clear();
     ++frame;
   };
@@ -135,9 +168,11 @@ TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
     } else if (const auto* value = std::get_if<RemoveObject2Tag>(&tag)) {
       removed.push_back(value->depth);
     } else if (const auto* value = std::get_if<DefineButton2Tag>(&tag)) {
-      ASSERT_EQ(value->conditionActions.size(), 1u);
-      EXPECT_EQ(value->conditionActions[0].conditions, kOverDownToOverUp);
-      buttonActions.push_back(value->conditionActions[0].actions);
+      buttons.emplace_back();
+      for (const ButtonConditionAction& event : value->conditionActions)
+        buttons.back().emplace_back(event.conditions, event.actions);
+    } else if (const auto* value = std::get_if<DoActionTag>(&tag)) {
+      frameActions.push_back(value->actions);
     } else if (const auto* value = std::get_if<DefineTextTag>(&tag)) {
       ASSERT_NE(font, nullptr) << "text before its font";
       ASSERT_EQ(value->records.size(), 1u);

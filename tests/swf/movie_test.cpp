@@ -20,6 +20,64 @@ using swf_test::Bytes;
 using swf_test::ExpectIndependentParserAccepts;
 using swf_test::ScratchFolder;
 
+// The condition records of the added key events follow the click's, in call
+// order: CondKeyPress holds the key code in the condition word's top 7 bits.
+TEST(Buttons, KeyPressEventsAddConditionRecordsAfterTheClick) {
+  Movie movie;
+  movie.SetSize(2000, 2000);
+  Object square;
+  square.MakePolygon(0, 0);
+  square.AddStraightLine(100, 0);
+  square.AddStraightLine(0, 100);
+  square.AddStraightLine(-100, 0);
+  Object button;
+  button.MakeButtonSimple(square, 0, 0, 0, 0, 0, 0, 0, 0);
+  Action play, first;
+  play.MakeActionPlay();
+  first.MakeActionGotoFrame(0);
+  button.QueueEvent(play, 6);
+  button.QueueEvent(play, KeyPressEvent(Key::kRight));
+  button.QueueEvent(play, KeyPressEvent(Key::kSpace));
+  button.QueueEvent(first, KeyPressEvent(Key::kHome));
+  movie.AddObject(button);
+  std::string conditions;
+  for (const swf_test::RawTag& tag : swf_test::ReadMovieTags(movie.Encode())) {
+    if (tag.code != 34) continue;
+    // DefineButton2: id, flags, ActionOffset, then the records from 2 bytes after the offset field.
+    const std::size_t offset = tag.body[3] | (tag.body[4] << 8);
+    conditions = swf_test::Hex(Bytes(tag.body.begin() + 3 + static_cast<std::ptrdiff_t>(offset), tag.body.end()));
+  }
+  EXPECT_EQ(conditions,
+            "06 00 08 00 06 00 "               // release inside: Play
+            "06 00 00 04 06 00 "               // Right (2 << 9): Play
+            "06 00 00 40 06 00 "               // Space (32 << 9): Play
+            "00 00 00 06 81 02 00 00 00 00");  // Home (3 << 9), the last record: GotoFrame 0
+}
+
+// The added actions, as the SWF file format writes them.
+TEST(Actions, GetUrlAndGotoFrameOfVariableBytes) {
+  Movie movie;
+  movie.SetSize(2000, 2000);
+  Action command, start;
+  command.MakeActionGetURL("FSCommand:slide", "3");
+  start.MakeActionGotoFrameOfVariable("slide", 12);
+  movie.GotoFrame(11);
+  movie.AddAction(command);
+  movie.AddAction(start);
+  std::vector<std::string> actions;
+  for (const swf_test::RawTag& tag : swf_test::ReadMovieTags(movie.Encode()))
+    if (tag.code == 12) actions.push_back(swf_test::Hex(tag.body));
+  ASSERT_EQ(actions.size(), 2u);
+  EXPECT_EQ(actions[0], "83 12 00 46 53 43 6F 6D 6D 61 6E 64 3A 73 6C 69 64 65 00 33 00 00");
+  EXPECT_EQ(actions[1],
+            "96 07 00 00 73 6C 69 64 65 00 1C "              // slide
+            "96 08 00 00 73 6C 69 64 65 00 03 1D "           // slide = undefined
+            "4A 4C 4C 18 49 12 9D 02 00 27 00 "              // n = Number(...); not whole: to Pop
+            "4C 96 05 00 07 01 00 00 00 48 9D 02 00 18 00 "  // n < 1: to Pop
+            "4C 96 05 00 07 0C 00 00 00 67 9D 02 00 09 00 "  // n > 12: to Pop
+            "9F 01 00 00 99 02 00 01 00 17 00");             // GotoFrame2 n (stop), skip the Pop
+}
+
 // The fill style of a polygon's single contour lies on its inside.
 TEST(Polygons, FillSideFollowsTheWindingAndOpenPolygonsAreClosed) {
   struct Case {
@@ -186,7 +244,7 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          button.MakeButtonSimple(shape, 0, 0, 0, 0, 0, 0, 0, 0);
          button.QueueEvent(play, 5);
        },
-       "QueueEvent: event code 5 is not supported (6, released inside, is)"},
+       "QueueEvent: event code 5 is not supported (6: released inside; 256 plus an SWF key code: a key press)"},
       {"event on a polygon",
        [](const ScratchFolder&) {
          Object o;
@@ -314,6 +372,27 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          m.AddAction(a);
        },
        "AddAction: the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)"},
+      {"undefined key code",
+       [](const ScratchFolder&) {
+         Object square, button;
+         square.MakePolygon(0, 0);
+         button.MakeButtonSimple(square, 0, 0, 0, 0, 0, 0, 0, 0);
+         Action a;
+         a.MakeActionPlay();
+         button.QueueEvent(a, 256 + 7);
+       },
+       "QueueEvent: event code 263 is not supported (6: released inside; 256 plus an SWF key code: a key press)"},
+      {"variable goto past the end",
+       [](const ScratchFolder& folder) {
+         Movie m;
+         Action a;
+         a.MakeActionGotoFrameOfVariable("slide", 3);
+         m.SetSize(2000, 2000);
+         m.GotoFrame(1);
+         m.AddAction(a);
+         m.WriteMovie((folder / "m.swf").string());
+       },
+       "WriteMovie: an action in frame 1 goes to frame 2, but the movie has only 2 frames"},
       {"write without size",
        [](const ScratchFolder& folder) {
          Movie m;

@@ -97,9 +97,9 @@ TEST(Tags, SmallTagsGoldenBytes) {
       {"RemoveObject2", RemoveObject2Tag{1}, "02 07 01 00"},
       {"PlaceObject2", place, "89 06 06 01 00 01 00 18 FA 0F A0"},
       {"PlaceObject2 text", text, "8A 06 06 02 00 05 00 1C B2 22 64 80"},
-      {"DoAction Stop", DoActionTag{{ActionRecord{ActionCode::kStop, 0}}}, "02 03 07 00"},
-      {"DoAction Play", DoActionTag{{ActionRecord{ActionCode::kPlay, 0}}}, "02 03 06 00"},
-      {"DoAction GotoFrame 5", DoActionTag{{ActionRecord{ActionCode::kGotoFrame, 5}}}, "06 03 81 02 00 05 00 00"},
+      {"DoAction Stop", DoActionTag{{ActionRecord::Simple(ActionCode::kStop)}}, "02 03 07 00"},
+      {"DoAction Play", DoActionTag{{ActionRecord::Simple(ActionCode::kPlay)}}, "02 03 06 00"},
+      {"DoAction GotoFrame 5", DoActionTag{{ActionRecord::GotoFrame(5)}}, "06 03 81 02 00 05 00 00"},
   };
   for (const TagCase& entry : cases) ExpectTag(entry);
 }
@@ -112,8 +112,8 @@ TEST(Tags, DefineBitsJpeg2AlwaysTakesTheLongHeader) {
 TEST(Tags, LongHeaderFromSixtyThreeBodyBytes) {
   DoActionTag shortest;
   DoActionTag longest;
-  for (int index = 0; index < 61; ++index) shortest.actions.push_back({ActionCode::kPlay, 0});
-  for (int index = 0; index < 62; ++index) longest.actions.push_back({ActionCode::kPlay, 0});
+  for (int index = 0; index < 61; ++index) shortest.actions.push_back(ActionRecord::Simple(ActionCode::kPlay));
+  for (int index = 0; index < 62; ++index) longest.actions.push_back(ActionRecord::Simple(ActionCode::kPlay));
   const std::vector<std::uint8_t> shortBytes = EncodeTag(shortest);  // 62 body bytes
   const std::vector<std::uint8_t> longBytes = EncodeTag(longest);    // 63 body bytes
   EXPECT_EQ(Hex({shortBytes.begin(), shortBytes.begin() + 2}), "3E 03");
@@ -171,7 +171,7 @@ TEST(Tags, DefineButton2WithStatesColourTransformsAndReleaseAction) {
       ButtonRecord{kButtonOver, 3, 1, Matrix{}, ColorTransform{std::nullopt, Terms{128, 0, 0, 0}}},
       ButtonRecord{kButtonDown, 3, 1, Matrix{}, ColorTransform{std::nullopt, Terms{128, -128, 0, 0}}},
   };
-  button.conditionActions = {{kOverDownToOverUp, {ActionRecord{ActionCode::kPlay, 0}}}};
+  button.conditionActions = {{kOverDownToOverUp, {ActionRecord::Simple(ActionCode::kPlay)}}};
   ExpectTag({"DefineButton2", button,
              "AB 08 05 00 00 22 00 "
              "09 03 00 01 00 00 00 "
@@ -186,8 +186,8 @@ TEST(Tags, DefineButton2ChainsConditionActionsAndHasNoOffsetWithoutThem) {
   button.characterId = 2;
   button.records = {ButtonRecord{0x0F, 1, 1, Matrix{}, ColorTransform{}}};
   ExpectTag({"DefineButton2 without actions", button, "8D 08 02 00 00 00 00 0F 01 00 01 00 00 00 00"});
-  button.conditionActions = {{kOverDownToOverUp, {ActionRecord{ActionCode::kGotoFrame, 3}}},
-                             {kOverDownToOverUp, {ActionRecord{ActionCode::kPlay, 0}}}};
+  button.conditionActions = {{kOverDownToOverUp, {ActionRecord::GotoFrame(3)}},
+                             {kOverDownToOverUp, {ActionRecord::Simple(ActionCode::kPlay)}}};
   // First record: size 4 + 6 action bytes = 10; the last has size 0.
   ExpectTag({"DefineButton2 with two actions", button,
              "9D 08 02 00 00 0A 00 0F 01 00 01 00 00 00 00 "

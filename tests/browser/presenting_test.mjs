@@ -1,0 +1,201 @@
+// Presenting a converted deck in headless Chromium with Ruffle. A 12-page PDF
+// deck (each page its own colour, with a white square that moves along) is
+// converted by quillet convert; its page is opened and nothing is clicked.
+// Served over http and opened from disk, the test
+//   - presses Right, PageDown and Space as a clicker would, with nothing
+//     focused by the test, then Left, End and Home, and checks the slide shown
+//     after each key against the movie's own pictures, and the address (#N);
+//   - opens page.html#5 and sees slide 5 (and, served, #13 opens slide 1);
+//   - presses F: the player is the full-screen element and the slide has not
+//     changed; Escape leaves full screen.
+//
+// Usage: node presenting_test.mjs --quillet PATH/quillet --work DIR
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import {
+  decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference, moviePictures,
+  screenshotPixels, startServer, waitFor, waitForMovie,
+} from './harness.mjs';
+
+const options = {};
+for (let index = 2; index < process.argv.length; index += 2) {
+  options[process.argv[index].replace(/^--/, '')] = process.argv[index + 1];
+}
+if (!options.quillet || !options.work) {
+  console.error('usage: node presenting_test.mjs --quillet QUILLET --work DIR');
+  process.exit(2);
+}
+
+const slideCount = 12;
+const pictureTolerance = 4;
+
+// A PDF file of `pages` pages of 480 x 360 points, page k in its own colour
+// with a white square further right on each page.
+function pdfDeck(pages) {
+  const objects = ['<< /Type /Catalog /Pages 2 0 R >>', null];
+  const kids = [];
+  for (let page = 0; page < pages; page += 1) {
+    const [r, g, b] = [0, 1, 2].map((k) => (0.5 + 0.45 * Math.cos(2 * Math.PI * (page / pages + k / 3))).toFixed(3));
+    const content = `${r} ${g} ${b} rg 0 0 480 360 re f 1 1 1 rg ${30 + page * 30} 200 60 60 re f`;
+    objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
+    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 480 360] /Contents ${objects.length} 0 R >>`);
+    kids.push(`${objects.length} 0 R`);
+  }
+  objects[1] = `<< /Type /Pages /Kids [${kids.join(' ')}] /Count ${pages} >>`;
+  let text = '%PDF-1.4\n';
+  const offsets = objects.map((body, index) => {
+    const at = text.length;
+    text += `${index + 1} 0 obj\n${body}\nendobj\n`;
+    return at;
+  });
+  const xref = text.length;
+  text += `xref\n0 ${objects.length + 1}\n0000000000 65535 f \n`;
+  for (const at of offsets) text += `${String(at).padStart(10, '0')} 00000 n \n`;
+  text += `trailer\n<< /Size ${objects.length + 1} /Root 1 0 R >>\nstartxref\n${xref}\n%%EOF\n`;
+  return Buffer.from(text, 'latin1');
+}
+
+function convert(folder) {
+  fs.rmSync(folder, { recursive: true, force: true });
+  fs.mkdirSync(path.join(folder, 'out'), { recursive: true });
+  const deck = path.join(folder, 'deck.pdf');
+  fs.writeFileSync(deck, pdfDeck(slideCount));
+  const out = path.join(folder, 'out');
+  execFileSync(options.quillet, ['convert', deck, '-o', out, '--quiet']);
+  const references = moviePictures(fs.readFileSync(path.join(out, 'deck.swf'))).map((jpeg, index) => {
+    const file = path.join(folder, `reference${index + 1}.jpg`);
+    fs.writeFileSync(file, jpeg);
+    return decodeJpeg(file);
+  });
+  if (references.length !== slideCount) throw new Error(`the movie holds ${references.length} pictures`);
+  return { out, references };
+}
+
+// Opens the page and waits for the movie; nothing is clicked.
+async function openPage(browser, url, references, mode) {
+  const { width, height } = references[0];
+  const page = await browser.newPage({ width: width + 200, height: height + 200 });
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  await forceRuffleTestConfig(page);
+  await page.goto(url);
+  await waitForMovie(page);
+  await hideRuffleNotices(page);
+  const box = await page.evaluate(() => {
+    const rect = document.getElementById('player').getBoundingClientRect();
+    return { x: Math.round(rect.x), y: Math.round(rect.y), width: Math.round(rect.width), height: Math.round(rect.height) };
+  });
+  const outsideControls = (x, y) => x < width - 110 || y < height - 32;
+
+  async function expectSlide(slide, step) {
+    let last = null;
+    try {
+      await waitFor(async () => {
+        const pixels = await screenshotPixels(page, box);
+        const differences = references.map((reference) => meanDifference(pixels, reference, null, outsideControls));
+        const best = differences.indexOf(Math.min(...differences));
+        last = { best, differences };
+        return best === slide - 1 && differences[best] <= pictureTolerance;
+      }, `slide ${slide}`, 15000);
+    } catch {
+      const seen = last ? `slide ${last.best + 1} (difference ${last.differences[last.best].toFixed(2)})` : 'nothing';
+      throw new Error(`${mode}, ${step}: expected slide ${slide}, saw ${seen}; page errors: ${errors.join(' | ') || 'none'}`);
+    }
+    if (errors.length > 0) throw new Error(`${mode}, ${step}: page errors: ${errors.join(' | ')}`);
+  }
+
+  async function expectAddress(hash, step) {
+    const seen = await waitFor(async () => {
+      const current = await page.evaluate(() => location.hash);
+      return current === hash ? current : null;
+    }, `the address to end in ${hash}`, 5000).catch(() => null);
+    if (!seen) throw new Error(`${mode}, ${step}: the address ends in ${JSON.stringify(await page.evaluate(() => location.hash))}, not ${hash}`);
+  }
+  return { page, expectSlide, expectAddress };
+}
+
+async function presenterKeys(browser, url, references, mode) {
+  const { page, expectSlide, expectAddress } = await openPage(browser, url, references, mode);
+  await expectSlide(1, 'opened');
+  const historyBefore = await page.evaluate(() => history.length);
+  const steps = [['ArrowRight', 2], ['PageDown', 3], ['Space', 4], ['ArrowLeft', 3], ['End', 12], ['Home', 1]];
+  for (const [key, slide] of steps) {
+    await page.keyboard.press(key);
+    await expectSlide(slide, key);
+    if (key === 'Space' || key === 'End' || key === 'Home') await expectAddress(`#${slide}`, key);
+  }
+  const historyAfter = await page.evaluate(() => history.length);
+  if (historyAfter !== historyBefore) throw new Error(`${mode}: the keys added ${historyAfter - historyBefore} history entries`);
+  console.log(`  ${mode}: ${steps.map(([key, slide]) => `${key} -> ${slide}`).join(', ')}`);
+  await page.close();
+}
+
+async function startAt(browser, url, references, mode, hash, slide) {
+  const { page, expectSlide, expectAddress } = await openPage(browser, url + hash, references, mode);
+  await expectSlide(slide, `opened at ${hash}`);
+  await expectAddress(`#${slide}`, `opened at ${hash}`);
+  // Home goes to the first slide, and stays there: the start slide is used once.
+  await page.keyboard.press('Home');
+  await expectSlide(1, `Home after ${hash}`);
+  console.log(`  ${mode}: ${hash} opens slide ${slide}`);
+  await page.close();
+}
+
+async function fullScreen(browser, url, references, mode) {
+  const { page, expectSlide } = await openPage(browser, url, references, mode);
+  await expectSlide(1, 'opened');
+  await page.keyboard.press('ArrowRight');
+  await expectSlide(2, 'ArrowRight');
+  const control = await page.evaluate(() => {
+    const button = document.getElementById('fullscreen');
+    return button && !button.hidden ? { name: button.getAttribute('aria-label'), tip: button.title } : null;
+  });
+  if (!control || !control.name || !control.tip) throw new Error(`${mode}: no full-screen control with a name and a tooltip`);
+  await page.keyboard.press('f');
+  await waitFor(() => page.evaluate(() => document.fullscreenElement === document.getElementById('player')),
+    'the player to be in full screen', 5000);
+  const size = await page.evaluate(() => {
+    const rect = document.getElementById('player').getBoundingClientRect();
+    return `${rect.width} x ${rect.height} in ${innerWidth} x ${innerHeight}`;
+  });
+  const slide = await page.evaluate(() => location.hash);
+  if (slide !== '#2') throw new Error(`${mode}: F changed the slide to ${slide}`);
+  await page.keyboard.press('Escape');
+  await waitFor(() => page.evaluate(() => document.fullscreenElement === null), 'full screen to end', 5000);
+  console.log(`  ${mode}: F puts the player in full screen (${size}); Escape leaves; still slide 2`);
+  await page.close();
+}
+
+const started = Date.now();
+const { out, references } = convert(options.work);
+const server = await startServer(out);
+const browser = await launchBrowser();
+const served = `${server.url}/deck.html`;
+const fromDisk = pathToFileURL(path.join(out, 'deck.html')).href;
+const steps = [
+  ['keys, served over http', () => presenterKeys(browser, served, references, 'http')],
+  ['keys, opened from disk', () => presenterKeys(browser, fromDisk, references, 'file')],
+  ['#5, served over http', () => startAt(browser, served, references, 'http', '#5', 5)],
+  ['#5, opened from disk', () => startAt(browser, fromDisk, references, 'file', '#5', 5)],
+  ['#13, served over http', () => startAt(browser, served, references, 'http', '#13', 1)],
+  ['full screen, served over http', () => fullScreen(browser, served, references, 'http')],
+];
+let failed = 0;
+try {
+  for (const [name, step] of steps) {
+    try {
+      await step();
+      console.log(`ok ${name}`);
+    } catch (error) {
+      failed += 1;
+      console.log(`FAILED ${name}: ${error.message}`);
+    }
+  }
+} finally {
+  await browser.close();
+  await server.close();
+}
+console.log(`${steps.length - failed} passed, ${failed} failed (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+process.exit(failed === 0 ? 0 : 1);
