@@ -192,8 +192,13 @@ async function playPage(browser, url, references, mode, thirdSlideLines) {
   await expectSlide(2, 'right arrow again');
 
   await expectTranscript(page, references.length, thirdSlideLines, mode);
+  // Tab goes from the player to the full-screen control, then to the transcript; Shift+Tab comes back.
   await page.keyboard.press('Tab');
-  if (await activeElement(page) !== 'SUMMARY') throw new Error(`${mode}: Tab from the player reaches ${await activeElement(page)}`);
+  const control = await page.evaluate(() => document.activeElement && document.activeElement.id);
+  if (control !== 'fullscreen') throw new Error(`${mode}: Tab from the player reaches ${await activeElement(page)} #${control}`);
+  await page.keyboard.press('Tab');
+  if (await activeElement(page) !== 'SUMMARY') throw new Error(`${mode}: Tab from the control reaches ${await activeElement(page)}`);
+  await page.keyboard.press('Shift+Tab');
   await page.keyboard.press('Shift+Tab');
   if (!/^RUFFLE-/.test(await activeElement(page))) throw new Error(`${mode}: Shift+Tab reaches ${await activeElement(page)}`);
   await expectNoAxeViolation(page, mode);
