@@ -172,25 +172,79 @@ QUILLET_AVX2 bool TransformStripAvx2(const float* strip, std::size_t stripWidth,
   return _mm_movemask_epi8(outside) == 0;
 }
 
+// The colour conversion in integers and one float addition. Every factor is
+// a whole multiple of 2^-27 (checked when the factors are split), so
+// red * R + green * G + blue * B + offset is N * 2^-27 for an integer N.
+// With each factor F split as Fh * 2^13 + Fl (0 <= Fl < 2^13), N is
+// H * 2^13 + L where H (the high products plus the offset's share) and L
+// (the low products) are integers below 2^24 in magnitude: both are exact
+// as floats, H * 2^-14 and L * 2^-27 are exact too, and their float sum is
+// the exact value rounded once, as the double computation gives.
+struct SplitFactors {
+  bool exact = false;
+  std::int16_t high[3] = {};
+  std::int16_t low[3] = {};
+  std::int32_t offset = 0;  // the offset in units of 2^-14
+};
+
+// Two 16-bit factors side by side in every 32-bit lane, for madd.
+QUILLET_AVX2_INLINE inline __m256i Pair(std::int16_t first, std::int16_t second) {
+  return _mm256_set1_epi32(
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(first)) |
+                                static_cast<std::uint32_t>(static_cast<std::uint16_t>(second)) << 16));
+}
+
+SplitFactors Split(const float (&factors)[4]) {
+  constexpr double kUnit = 134217728.0;  // 2^27
+  SplitFactors split;
+  for (int k = 0; k < 3; ++k) {
+    const double scaled = static_cast<double>(factors[k]) * kUnit;
+    if (!(scaled > -kUnit && scaled < kUnit) || scaled != static_cast<double>(static_cast<std::int64_t>(scaled)))
+      return split;
+    const auto units = static_cast<std::int64_t>(scaled);
+    const std::int64_t high = units >= 0 ? units / 8192 : -((-units + 8191) / 8192);  // floor
+    split.high[k] = static_cast<std::int16_t>(high);
+    split.low[k] = static_cast<std::int16_t>(units - high * 8192);
+  }
+  const double offset = static_cast<double>(factors[3]) * 16384.0;
+  if (!(offset > -4194304.0 && offset < 4194304.0) || offset != static_cast<double>(static_cast<std::int32_t>(offset)))
+    return split;
+  split.offset = static_cast<std::int32_t>(offset);
+  split.exact = true;
+  return split;
+}
+
 QUILLET_AVX2 void ConvertAvx2(const std::uint8_t* rgb, std::int32_t count, const float (&factors)[4], float* samples) {
-  const __m256d red = _mm256_set1_pd(factors[0]);
-  const __m256d green = _mm256_set1_pd(factors[1]);
-  const __m256d blue = _mm256_set1_pd(factors[2]);
-  const __m256d plus = _mm256_set1_pd(factors[3]);
-  // Byte k of pixels 0..3 of a 16-byte load, widened to 32 bits.
-  const __m128i pickRed = _mm_setr_epi8(0, -1, -1, -1, 3, -1, -1, -1, 6, -1, -1, -1, 9, -1, -1, -1);
-  const __m128i pickGreen = _mm_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
-  const __m128i pickBlue = _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
+  const SplitFactors split = Split(factors);
   std::int32_t n = 0;
-  // A load reads 16 bytes from pixel n: stay six pixels from the end.
-  for (; n + 6 <= count; n += 4) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgb + static_cast<std::size_t>(n) * 3));
-    const __m256d r = _mm256_cvtepi32_pd(_mm_shuffle_epi8(bytes, pickRed));
-    const __m256d g = _mm256_cvtepi32_pd(_mm_shuffle_epi8(bytes, pickGreen));
-    const __m256d b = _mm256_cvtepi32_pd(_mm_shuffle_epi8(bytes, pickBlue));
-    const __m256d sum = _mm256_add_pd(
-        _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(r, red), _mm256_mul_pd(g, green)), _mm256_mul_pd(b, blue)), plus);
-    _mm_storeu_ps(samples + n, _mm256_cvtpd_ps(sum));
+  if (split.exact) {
+    // Per 32-bit lane: (red, green) and (blue, 0) as 16-bit pairs.
+    const __m128i pickRedGreen = _mm_setr_epi8(0, -1, 1, -1, 3, -1, 4, -1, 6, -1, 7, -1, 9, -1, 10, -1);
+    const __m128i pickBlue = _mm_setr_epi8(2, -1, -1, -1, 5, -1, -1, -1, 8, -1, -1, -1, 11, -1, -1, -1);
+    const __m256i pickRedGreenTwice = _mm256_broadcastsi128_si256(pickRedGreen);
+    const __m256i pickBlueTwice = _mm256_broadcastsi128_si256(pickBlue);
+    const __m256i redGreenHigh = Pair(split.high[0], split.high[1]);
+    const __m256i blueHigh = Pair(split.high[2], 0);
+    const __m256i redGreenLow = Pair(split.low[0], split.low[1]);
+    const __m256i blueLow = Pair(split.low[2], 0);
+    const __m256i offset = _mm256_set1_epi32(split.offset);
+    const __m256 highUnit = _mm256_set1_ps(1.0f / 16384.0f);
+    const __m256 lowUnit = _mm256_set1_ps(1.0f / 134217728.0f);
+    // Two 16-byte loads of four pixels each: stay two pixels from the end.
+    for (; n + 10 <= count; n += 8) {
+      const std::uint8_t* p = rgb + static_cast<std::size_t>(n) * 3;
+      const __m256i bytes =
+          _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)), 1);
+      const __m256i redGreen = _mm256_shuffle_epi8(bytes, pickRedGreenTwice);
+      const __m256i blue = _mm256_shuffle_epi8(bytes, pickBlueTwice);
+      const __m256i high = _mm256_add_epi32(
+          _mm256_add_epi32(_mm256_madd_epi16(redGreen, redGreenHigh), _mm256_madd_epi16(blue, blueHigh)), offset);
+      const __m256i low = _mm256_add_epi32(_mm256_madd_epi16(redGreen, redGreenLow), _mm256_madd_epi16(blue, blueLow));
+      const __m256 sum = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(high), highUnit),
+                                       _mm256_mul_ps(_mm256_cvtepi32_ps(low), lowUnit));
+      _mm256_storeu_ps(samples + n, sum);
+    }
   }
   for (; n < count; ++n) {
     const std::uint8_t* pixel = rgb + static_cast<std::size_t>(n) * 3;
