@@ -165,6 +165,7 @@ class cJpeg {
 
   // Stream writer (jfif_writer.cpp)
   std::vector<std::uint8_t> BuildStream();
+  void WriteStream();
   void WriteByte(std::int64_t value);
   void WriteMarker(std::int32_t code);
   void WriteAPP0();
@@ -203,6 +204,7 @@ class cJpeg {
   std::array<float, kBlockSize> m_Block{};
   std::int32_t m_Threads = 1;
   std::vector<std::vector<std::int16_t>> m_SparePlanes;  // the previous capture's buffers
+  std::vector<Surface> m_Drawings;                       // the box-filtered planes of the last capture
   std::vector<std::uint8_t> m_Data;
   std::int32_t m_Pos = 0;
   std::uint64_t m_BitBuf = 0;   // pending bits, the latest lowest

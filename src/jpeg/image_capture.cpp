@@ -135,7 +135,6 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
   // First every plane's size and picture: the rectangle itself, read in
   // place, or its box-filtered drawing, shared by planes of one size.
   std::vector<PlaneJob> jobs(m_Comp.size());
-  std::vector<Surface> drawings;
   std::vector<PlaneSize> drawingSizes;
   for (std::size_t i = 0; i < m_Comp.size(); ++i) {
     const ComponentRecord& component = m_Comp[i];
@@ -149,12 +148,13 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
                          static_cast<std::int64_t>(lSrcLeft) + lWidth <= surface.Width() &&
                          static_cast<std::int64_t>(lSrcTop) + lHeight <= surface.Height();
     if (!inPlace && (drawingSizes.empty() || !(drawingSizes.back() == size))) {
-      drawings.push_back(BoxFilter(surface, lSrcLeft, lSrcTop, lWidth, lHeight, size.width, size.height));
+      if (m_Drawings.size() <= drawingSizes.size()) m_Drawings.resize(drawingSizes.size() + 1);
+      BoxFilter(surface, lSrcLeft, lSrcTop, lWidth, lHeight, m_Drawings[drawingSizes.size()], size.width, size.height);
       drawingSizes.push_back(size);
     }
     job.component = static_cast<std::int32_t>(i);
     job.plane = inPlace ? &surface : nullptr;
-    job.drawing = inPlace ? 0 : drawings.size() - 1;
+    job.drawing = inPlace ? 0 : drawingSizes.size() - 1;
     job.left = inPlace ? lSrcLeft : 0;
     job.top = inPlace ? lSrcTop : 0;
     job.divisor = &m_QTable[static_cast<std::size_t>(component.Tq)].Divisor;
@@ -162,7 +162,7 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
     job.data = planesData[i].data();
   }
   for (PlaneJob& job : jobs)
-    if (job.plane == nullptr) job.plane = &drawings[job.drawing];
+    if (job.plane == nullptr) job.plane = &m_Drawings[job.drawing];
 
   // Then the block rows of all planes, split into contiguous runs of about
   // equal size, one per thread; each block's coefficients depend on its own

@@ -38,9 +38,10 @@ constexpr char kFixedComment[] = "JPEG\r\naaaaa\r\naaaaa";
 
 std::int32_t cJpeg::SaveFile(const std::string& FileName) {
   if (FileName.empty()) return 1;
-  const std::vector<std::uint8_t> stream = BuildStream();
+  WriteStream();
   try {
-    ReplaceFile(FileName, std::string_view(reinterpret_cast<const char*>(stream.data()), stream.size()));
+    ReplaceFile(FileName,
+                std::string_view(reinterpret_cast<const char*>(m_Data.data()), static_cast<std::size_t>(m_Pos)));
   } catch (const FileWriteError& error) {
     FailWrite(FileName, error.Reason());
   }
@@ -48,6 +49,13 @@ std::int32_t cJpeg::SaveFile(const std::string& FileName) {
 }
 
 std::vector<std::uint8_t> cJpeg::BuildStream() {
+  WriteStream();
+  return {m_Data.begin(), m_Data.begin() + m_Pos};
+}
+
+// Builds the whole stream in m_Data[0, m_Pos), keeping the buffer for the
+// next file.
+void cJpeg::WriteStream() {
   for (const ComponentRecord& component : m_Comp)
     if (component.Data.empty()) throw Error(kSubscriptOutOfRange, "Subscript out of range (no picture captured)");
 
@@ -77,11 +85,6 @@ std::vector<std::uint8_t> cJpeg::BuildStream() {
   }
   EncodeScans(entries, first, last);
   WriteMarker(kEOI);
-
-  m_Data.resize(static_cast<std::size_t>(m_Pos));
-  std::vector<std::uint8_t> stream = std::move(m_Data);
-  m_Data = {};
-  return stream;
 }
 
 // Every byte goes through here: a value that does not fit a byte is an

@@ -21,6 +21,12 @@ Surface::Surface(int width, int height, Rgb fill)
   }
 }
 
+void Surface::Reset(int width, int height) {
+  width_ = std::max(width, 0);
+  height_ = std::max(height, 0);
+  pixels_.assign(static_cast<std::size_t>(width_) * height_ * 3, 0);
+}
+
 Rgb Surface::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return {};
   const std::uint8_t* p = Row(y) + static_cast<std::size_t>(x) * 3;
@@ -111,16 +117,26 @@ void Halve(const Surface& source, int left, int top, Surface& dest) {
 }  // namespace
 
 Surface BoxFilter(const Surface& source, int left, int top, int width, int height, int destWidth, int destHeight) {
-  if (width <= 0 || height <= 0 || destWidth <= 0 || destHeight <= 0) return {};
+  Surface dest;
+  BoxFilter(source, left, top, width, height, dest, destWidth, destHeight);
+  return dest;
+}
 
-  Surface dest(destWidth, destHeight);
+void BoxFilter(const Surface& source, int left, int top, int width, int height, Surface& dest, int destWidth,
+               int destHeight) {
+  if (width <= 0 || height <= 0 || destWidth <= 0 || destHeight <= 0) {
+    dest.Reset(0, 0);
+    return;
+  }
+
+  dest.Reset(destWidth, destHeight);
   if (width == destWidth && height == destHeight) {
     Copy(source, left, top, dest);
-    return dest;
+    return;
   }
   if (width == 2 * destWidth && height == 2 * destHeight && Inside(source, left, top, width, height)) {
     Halve(source, left, top, dest);
-    return dest;
+    return;
   }
 
   const Spans columns = MakeSpans(width, destWidth);
@@ -174,7 +190,6 @@ Surface BoxFilter(const Surface& source, int left, int top, int width, int heigh
     std::uint8_t* out = dest.Row(static_cast<int>(y));
     for (std::size_t n = 0; n < rowSamples; ++n) out[n] = static_cast<std::uint8_t>((2 * total[n] + area) / (2 * area));
   }
-  return dest;
 }
 
 }  // namespace quillet

@@ -35,6 +35,9 @@ class Surface {
   const std::vector<std::uint8_t>& Bytes() const { return pixels_; }
   std::vector<std::uint8_t>& Bytes() { return pixels_; }
 
+  // Makes the surface width x height, all black, keeping its buffer.
+  void Reset(int width, int height);
+
   friend bool operator==(const Surface&, const Surface&) = default;
 
  private:
@@ -49,6 +52,10 @@ class Surface {
 // half up, in exact integer arithmetic; equal sizes are a plain copy. Pixels
 // of the rectangle outside the source read as black.
 Surface BoxFilter(const Surface& source, int left, int top, int width, int height, int destWidth, int destHeight);
+
+// The same into `dest`, reusing its buffer.
+void BoxFilter(const Surface& source, int left, int top, int width, int height, Surface& dest, int destWidth,
+               int destHeight);
 
 inline Surface BoxFilter(const Surface& source, int destWidth, int destHeight) {
   return BoxFilter(source, 0, 0, source.Width(), source.Height(), destWidth, destHeight);
