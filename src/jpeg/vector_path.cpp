@@ -7,6 +7,7 @@
 // round to float once, as the portable code does. No fused multiply-add.
 #include "jpeg/vector_path.h"
 
+#include <array>
 #include <cstdlib>
 #include <limits>
 
@@ -44,6 +45,24 @@ constexpr double kCos4 = 0.707106781186548;
 constexpr double kRotation = 0.382683432365091;
 constexpr double kOddLow = 0.541196100146196;
 constexpr double kOddHigh = 1.30656296487638;
+
+// The zigzag position (T.81 Figure A.6) of coefficient (row r, column k),
+// indexed k * 8 + r as the transform leaves them; known here so that the
+// scatter has constant indexes.
+constexpr std::array<std::uint8_t, 64> StandardDestination() {
+  std::array<std::uint8_t, 64> destination{};
+  int position = 0;
+  for (int diagonal = 0; diagonal < 15; ++diagonal)
+    for (int step = 0; step <= diagonal; ++step) {
+      // Even diagonals run up and to the right, odd ones down and to the left.
+      const int r = diagonal % 2 == 0 ? diagonal - step : step;
+      const int k = diagonal - r;
+      if (r < 8 && k < 8) destination[static_cast<std::size_t>(k * 8 + r)] = static_cast<std::uint8_t>(position++);
+    }
+  return destination;
+}
+
+constexpr std::array<std::uint8_t, 64> kStandardDestination = StandardDestination();
 
 // Eight floats as two halves of four doubles.
 struct Wide {
@@ -146,6 +165,8 @@ QUILLET_AVX2 bool TransformStripAvx2(const float* strip, std::size_t stripWidth,
       byColumn[k * 8 + r] = divisor[zigzag[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)]];
       destination[k * 8 + r] = zigzag[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)];
     }
+  bool standardOrder = true;
+  for (int n = 0; n < 64; ++n) standardOrder = standardOrder && destination[n] == kStandardDestination[n];
   const __m128i highest = _mm_set1_epi32(std::numeric_limits<std::int16_t>::max());
   const __m128i lowest = _mm_set1_epi32(std::numeric_limits<std::int16_t>::min());
   __m128i outside = _mm_setzero_si128();
@@ -167,7 +188,12 @@ QUILLET_AVX2 bool TransformStripAvx2(const float* strip, std::size_t stripWidth,
       outside = _mm_or_si128(outside, _mm_or_si128(_mm_cmpgt_epi32(high, highest), _mm_cmplt_epi32(high, lowest)));
       _mm_store_si128(reinterpret_cast<__m128i*>(coefficients + k * 8), _mm_packs_epi32(low, high));
     }
-    for (int n = 0; n < 64; ++n) out[destination[n]] = coefficients[n];
+    if (standardOrder) {
+#pragma GCC unroll 64
+      for (int n = 0; n < 64; ++n) out[kStandardDestination[n]] = coefficients[n];
+    } else {
+      for (int n = 0; n < 64; ++n) out[destination[n]] = coefficients[n];
+    }
   }
   return _mm_movemask_epi8(outside) == 0;
 }
