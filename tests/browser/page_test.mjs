@@ -12,7 +12,10 @@
 //   - the transcript under the player is headed with the deck's name
 //     (escaped), has a heading per slide, and holds every line poppler's
 //     pdftotext reads on slide 3 of the deck printed to PDF by LibreOffice;
-//   - Tab leaves the player for the transcript, Shift+Tab comes back;
+//   - one Right key shows slide 2, and the polite live region then holds
+//     slide 2's announcement, its transcript heading "Slide 2 of N: TITLE";
+//   - Tab leaves the player for the full-screen control, then the
+//     transcript, Shift+Tab comes back;
 //   - axe-core finds no WCAG 2.x A or AA violation, transcript open.
 // The same PDF, converted as a .pdf deck, gets the same transcript.
 // Finally, with NAME.swf.js removed, the page opened from disk shows its one
@@ -182,6 +185,19 @@ async function playPage(browser, url, references, mode, thirdSlideLines) {
     return active && /^RUFFLE-/.test(active.tagName) ? active.tagName : null;
   }), 'the player to have keyboard focus', 5000);
   console.log(`  ${mode}: keyboard focus on ${focused}`);
+  await page.keyboard.press('ArrowRight');
+  await expectSlide(1, 'Right key');
+  const announcement = await waitFor(() => page.evaluate(() => {
+    const region = document.querySelector('[role="status"]');
+    return region && region.textContent !== '' ? region.textContent : null;
+  }), 'the live region to announce slide 2', 5000);
+  const secondHeading = await page.textContent('#slide-text-2');
+  if (announcement !== secondHeading || !new RegExp(`^Slide 2 of ${references.length}: .`).test(announcement)) {
+    throw new Error(`${mode}: after the Right key the live region reads ${JSON.stringify(announcement)}`);
+  }
+  console.log(`  ${mode}: announced ${JSON.stringify(announcement)}`);
+  await page.keyboard.press('ArrowLeft');
+  await expectSlide(0, 'Left key');
   await page.mouse.click(pictureSpot.x, pictureSpot.y);
   const second = await expectSlide(1, 'click on the picture');
   await page.mouse.click(previousArrow.x, previousArrow.y);
