@@ -1,5 +1,6 @@
 // The three ways into quillet. Each takes the arguments from its command word
 // on (argv[0] is "convert", "encode" or the program) and returns the exit code.
+// RunWindow and RunConvert open the part that holds the command (parts.h).
 #pragma once
 
 namespace quillet::app {

@@ -5,7 +5,9 @@
 // written; any error is one line on stderr and a non-zero exit. Ctrl-C
 // cancels: LibreOffice is ended and no partial output is left. Many decks
 // are converted as a batch: one LibreOffice run, a failing deck fails alone,
-// and a last line counts the decks converted and failed.
+// and a last line counts the decks converted and failed. This file is the
+// convert part, quillet-convert.so, which the executable opens only for this
+// command (part_loader.cpp).
 #include <malloc.h>
 #include <signal.h>
 #include <spawn.h>
@@ -18,9 +20,11 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/commands.h"
+#include "app/parts.h"
 #include "conversion/convert_presentation.h"
 #include "platform/child_process.h"
 #include "platform/error.h"
@@ -227,7 +231,7 @@ int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder,
 
 }  // namespace
 
-int RunConvert(int argc, char** argv) {
+int RunConvertPart(int argc, char** argv) {
   ConvertOptions options;
   try {
     options = ParseOptions(argc, argv);
@@ -290,3 +294,8 @@ int RunConvert(int argc, char** argv) {
 }
 
 }  // namespace quillet::app
+
+extern "C" __attribute__((visibility("default"))) int quillet_run_convert(int argc, char** argv) {
+  return quillet::app::RunConvertPart(argc, argv);
+}
+static_assert(std::is_same_v<decltype(&quillet_run_convert), quillet::app::PartEntry>);

@@ -2,7 +2,7 @@
 // driver and the user's settings, DECK chosen when given (the desktop entry
 // passes the file it was asked to open); the program ends when its last
 // window closes. This file is the window's part, quillet-window.so, which the
-// executable opens only when the window is asked for (window_loader.cpp).
+// executable opens only when the window is asked for (part_loader.cpp).
 #include <QApplication>
 #include <QSettings>
 #include <QStringList>
@@ -13,7 +13,7 @@
 #include <type_traits>
 
 #include "app/commands.h"
-#include "app/window_part.h"
+#include "app/parts.h"
 #include "ui/default_conversion.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -69,4 +69,4 @@ int RunWindowPart(int argc, char** argv) {
 extern "C" __attribute__((visibility("default"))) int quillet_run_window(int argc, char** argv) {
   return quillet::app::RunWindowPart(argc, argv);
 }
-static_assert(std::is_same_v<decltype(&quillet_run_window), quillet::app::WindowEntry>);
+static_assert(std::is_same_v<decltype(&quillet_run_window), quillet::app::PartEntry>);

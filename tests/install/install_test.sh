@@ -15,7 +15,7 @@ fail() { echo "install test: $*" >&2; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/quillet lib/quillet/quillet-window.so share/quillet/qzp.html \
+for file in bin/quillet lib/quillet/quillet-window.so lib/quillet/quillet-convert.so share/quillet/qzp.html \
   "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" \
   "share/icons/hicolor/scalable/apps/$id.svg" "share/icons/hicolor/256x256/apps/$id.png" \
   share/man/man1/quillet.1.gz share/doc/quillet/copyright; do
