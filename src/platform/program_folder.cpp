@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kMostWorkFolders = 64;
 constexpr const char* kLockFileName = ".lock";
+// A build tree (or a folder of its own) keeps the page template beside the
+// program, whatever else it may have in ../share/quillet.
+constexpr const char* kTemplateBeside = "qzp.html";
 
 bool CanWriteFolder(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
@@ -73,7 +76,8 @@ std::filesystem::path ProgramFolder() {
 
 bool IsInstalled(const std::filesystem::path& programFolder) {
   std::error_code error;
-  return std::filesystem::is_directory(ProgramFileFolders(programFolder).back(), error);
+  return !std::filesystem::exists(programFolder / kTemplateBeside, error) &&
+         std::filesystem::is_directory(ProgramFileFolders(programFolder).back(), error);
 }
 
 std::vector<std::filesystem::path> ProgramFileFolders(const std::filesystem::path& programFolder) {

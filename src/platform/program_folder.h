@@ -15,8 +15,10 @@ namespace quillet {
 std::filesystem::path ProgramFolder();
 
 // Whether the program runs from an installation (PREFIX/bin beside
-// PREFIX/share/quillet) rather than from its build or a folder of its own.
-// Nothing is ever written into an installed program folder, whoever runs it.
+// PREFIX/share/quillet, nothing of its own beside it) rather than from its
+// build or a folder of its own, which keep the page template qzp.html beside
+// the program. Nothing is ever written into an installed program folder,
+// whoever runs it.
 bool IsInstalled(const std::filesystem::path& programFolder);
 
 // The folders searched, in order, for a file that comes with the program:

@@ -147,8 +147,10 @@ TEST(ProgramFolderTest, DefaultOutputFolderAndProgramFiles) {
   EXPECT_EQ(DefaultOutputFolder(bin), HomeFolder());
   EXPECT_EQ(FindProgramFile(bin, "qzp.html"), root / "share" / "quillet" / "qzp.html");
   EXPECT_EQ(FindProgramFile(bin, "ruffle"), root / "share" / "quillet" / "ruffle");
-  WriteBytes(bin / "qzp.html", "beside");
+  WriteBytes(bin / "qzp.html", "beside");  // a build tree with share/quillet in it
   EXPECT_EQ(FindProgramFile(bin, "qzp.html"), bin / "qzp.html");
+  EXPECT_FALSE(IsInstalled(bin));
+  EXPECT_EQ(DefaultOutputFolder(bin), bin);
 
   const std::string home = HomeFolder();
   ::setenv("HOME", (root / "home").c_str(), 1);
