@@ -94,6 +94,25 @@ TEST(RescaleSlideTest, ShrinksAndReencodesWithItsOwnSettings) {
   EXPECT_EQ(encoder.Comment(), "");
 }
 
+// The written slide is, byte for byte, what the encoder makes of the
+// exported picture shrunk by the box filter, at every size divisor.
+TEST(RescaleSlideTest, WritesTheEncoderOutputOfTheBoxFilteredPicture) {
+  ScratchFolder folder;
+  WriteJpeg(Gradient(721, 541), folder / "exported.jpg", 90);
+  const Surface exported = LoadPicture(folder / "exported.jpg");
+  for (const int divisor : {1, 2, 3}) {
+    cJpeg encoder;
+    RescaleSlide(ReadBytes(folder / "exported.jpg"), folder / "Slide1.jpg", divisor, encoder);
+    const PictureSize size = RescaledSize(exported.Width(), exported.Height(), divisor);
+    cJpeg reference;
+    reference.SetSamplingFrequencies(2, 2, 1, 1, 1, 1);
+    reference.Quality(100);
+    ASSERT_EQ(reference.SampleHDC(BoxFilter(exported, size.width, size.height), size.width, size.height, 0, 0), 0);
+    reference.SaveFile((folder / "expected.jpg").string());
+    EXPECT_EQ(ReadBytes(folder / "Slide1.jpg"), ReadBytes(folder / "expected.jpg")) << "divisor " << divisor;
+  }
+}
+
 TEST(RescaleSlideTest, UnreadablePictureIsAnErrorNamingTheSlide) {
   ScratchFolder folder;
   cJpeg encoder;

@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QSize>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -52,6 +54,26 @@ QStringList ChildProcesses() {
       children << QString::fromStdString(line.substr(0, close + 1));
   }
   return children;
+}
+
+// Width and height of an SWF header's frame RECT (Xmin, Xmax, Ymin, Ymax,
+// each Nbits wide after a 5-bit Nbits).
+QSize FrameTwips(const QByteArray& rect) {
+  int bit = 0;
+  const auto read = [&](int count) {
+    std::int64_t value = 0;
+    for (int i = 0; i < count; ++i, ++bit) {
+      value = value << 1 | ((static_cast<unsigned char>(rect.at(bit / 8)) >> (7 - bit % 8)) & 1);
+    }
+    return value;
+  };
+  const int bits = static_cast<int>(read(5));
+  const auto field = [&] {
+    const std::int64_t value = read(bits);
+    return value >= (std::int64_t{1} << (bits - 1)) ? value - (std::int64_t{1} << bits) : value;
+  };
+  const std::int64_t xMin = field(), xMax = field(), yMin = field(), yMax = field();
+  return QSize(static_cast<int>(xMax - xMin), static_cast<int>(yMax - yMin));
 }
 
 }  // namespace
@@ -111,6 +133,10 @@ class WindowSampleConversionTests : public QObject {
     QFile movieFile(movie);
     QVERIFY(movieFile.open(QIODevice::ReadOnly));
     QCOMPARE(movieFile.read(3), QByteArray("FWS"));
+    // lblSize0 chose the small size: the frame is a third of the 720 x 540
+    // slide, 240 x 180 pixels of 20 twips.
+    movieFile.read(5);  // version and file length
+    QCOMPARE(FrameTwips(movieFile.read(17)), QSize(4800, 3600));
     QVERIFY(QFile::exists(movie + QStringLiteral(".js")));
   }
 
