@@ -30,7 +30,8 @@
 #include "platform/error.h"
 #include "platform/program_folder.h"
 
-extern char** environ;
+// POSIX has the program declare it; glibc's <unistd.h> may too.
+extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace quillet::app {
 namespace {

@@ -17,7 +17,8 @@
 
 #include "platform/error.h"
 
-extern char** environ;
+// POSIX has the program declare it; glibc's <unistd.h> may too.
+extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace quillet {
 namespace {

@@ -110,10 +110,10 @@ std::filesystem::path DefaultOutputFolder(const std::filesystem::path& programFo
 }
 
 std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder) {
-  const std::filesystem::path beside = programFolder / "temp";
+  std::filesystem::path beside = programFolder / "temp";
   const bool installed = IsInstalled(programFolder);
   if (!installed && MakeWritableFolder(beside)) return beside;
-  const std::filesystem::path cached = CacheFolder() / "quillet" / "temp";
+  std::filesystem::path cached = CacheFolder() / "quillet" / "temp";
   if (MakeWritableFolder(cached)) return cached;
   if (installed) throw Error(kGeneral, "cannot create a work folder: " + cached.string() + " cannot be written");
   throw Error(kGeneral, "cannot create a work folder: neither " + beside.string() + " nor " + cached.string() +

@@ -17,6 +17,7 @@
 #include <QWindow>
 
 #include <filesystem>
+#include <ranges>
 
 #include "conversion/file_helpers.h"
 #include "platform/program_folder.h"
@@ -201,9 +202,9 @@ void Form1::BuildHotAreas() {
 
 // Raise from the bottom up, so the first of the list ends on top.
 void Form1::Stack() {
-  for (auto name = kStackingOrder.rbegin(); name != kStackingOrder.rend(); ++name) {
-    QWidget* child = picSkin_->findChild<QWidget*>(QString::fromUtf8(*name));
-    Q_ASSERT_X(child, "Form1::Stack", *name);
+  for (const char* name : std::views::reverse(kStackingOrder)) {
+    QWidget* child = picSkin_->findChild<QWidget*>(QString::fromUtf8(name));
+    Q_ASSERT_X(child, "Form1::Stack", name);
     child->raise();
   }
 }

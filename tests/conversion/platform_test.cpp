@@ -55,7 +55,7 @@ bool ProcessAlive(pid_t pid) {
 // A script standing in for LibreOffice: it starts a helper that outlives it
 // unless its group is ended, records the helper's id, then does `body`.
 std::filesystem::path FakeOffice(const ScratchFolder& folder, const std::string& body) {
-  const std::filesystem::path script = folder / "fake-soffice";
+  std::filesystem::path script = folder / "fake-soffice";
   WriteBytes(script, "#!/bin/sh\nsleep 30 &\necho $! > '" + (folder / "helper.pid").string() + "'\n" + body + "\n");
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   return script;
