@@ -339,8 +339,7 @@ void Movie::GotoFrame(std::int16_t frame) {
 }
 
 void Movie::AddAction(Action& action) {
-  frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<ActionOperation>,
-                                                                action.Program("AddAction"));
+  frames_[static_cast<std::size_t>(currentFrame_)].push_back(ActionOperation{action.Program("AddAction")});
 }
 
 void Movie::AddObject(Object& object) {
@@ -349,16 +348,14 @@ void Movie::AddObject(Object& object) {
          "the object has nothing made (call MakePolygon, MakeTextSimple, MakePicture or MakeButtonSimple first)");
   if (lastDepth_ >= kLargestDepth) Fail("AddObject", "the movie has used all 65535 depths");
   const auto depth = static_cast<std::uint16_t>(++lastDepth_);
-  frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<PlaceOperation>, object.Definition(),
-                                                                depth);
+  frames_[static_cast<std::size_t>(currentFrame_)].push_back(PlaceOperation{object.Definition(), depth});
   placements_.push_back({object.Identity(), depth, currentFrame_});
 }
 
 void Movie::RemoveObject(Object& object) {
   for (auto placement = placements_.rbegin(); placement != placements_.rend(); ++placement) {
     if (placement->object != object.Identity() || placement->frame > currentFrame_) continue;
-    frames_[static_cast<std::size_t>(currentFrame_)].emplace_back(std::in_place_type<RemoveOperation>,
-                                                                  placement->depth);
+    frames_[static_cast<std::size_t>(currentFrame_)].push_back(RemoveOperation{placement->depth});
     placements_.erase(std::next(placement).base());
     return;
   }
