@@ -50,6 +50,10 @@ constexpr const char* kConvertUsage =
     "  --quiet            print nothing but errors and warnings\n"
     "  -h, --help         show this help\n"
     "\n"
+    "Converting needs LibreOffice Impress (package libreoffice-impress-nogui) for every deck but PDF files.\n"
+    "The page loads its player, Ruffle, from the internet (unpkg.com).\n"
+    "Existing NAME.swf, NAME.swf.js and NAME.html in DIR are replaced, once the new ones are complete.\n"
+    "\n"
     "Exit status: 0 when every output is written, 1 when the conversion (or any deck of several)\n"
     "failed, 2 for a usage error, 130 when interrupted.\n";
 

@@ -45,7 +45,11 @@ int main(int argc, char** argv) {
     }
     if (command == "convert") return quillet::app::RunConvert(argc - 1, argv + 1);
     if (command == "encode") return quillet::app::RunEncode(argc - 1, argv + 1);
-    if (command.rfind('-', 0) != 0 && !LooksLikeFile(command)) {
+    if (command.rfind('-', 0) == 0) {
+      std::cerr << "quillet: unknown option '" << command << "' (try quillet --help)\n";
+      return 2;
+    }
+    if (!LooksLikeFile(command)) {
       std::cerr << "quillet: unknown command '" << command << "' (try quillet --help)\n";
       return 2;
     }

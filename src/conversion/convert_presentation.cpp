@@ -1,12 +1,15 @@
 // The Convert command's driver. In order: read the job and check the deck and
 // the output folder, name the movie, take and empty a work folder, export the
 // slides and rescale and re-encode them (on every core), measure the frame from the first
-// picture, assemble the movie in slide order, release the encoder, clear the
-// progress, say "Conversion complete.", then put the page in place and open
-// it. The movie, its script and the page are prepared as temporary files
-// beside their final names and renamed into place only once all three are
-// complete, so a failed or cancelled conversion leaves no partial file and
-// leaves earlier outputs of the same name as they were.
+// picture, assemble the movie in slide order, put the movie, its script and
+// the page in place, release the encoders, clear the progress, say
+// "Conversion complete." and open the page. The three outputs are prepared as
+// temporary files beside their final names and renamed into place together
+// only once all three are complete; should one rename fail, the others are
+// undone. So "Conversion complete." is said only when it is true, and a
+// failed or cancelled conversion leaves no partial file and earlier outputs
+// of the same name as they were. A slide of another shape than the first is
+// fitted into the first one's frame whole.
 #include "conversion/convert_presentation.h"
 
 #include <unistd.h>
@@ -23,7 +26,9 @@
 #include "conversion/slide_show_movie.h"
 #include "conversion/web_page.h"
 #include "jpeg/cjpeg.h"
+#include "platform/deck_protection.h"
 #include "platform/error.h"
+#include "platform/file_replace.h"
 #include "platform/picture_file.h"
 #include "platform/program_folder.h"
 #include "platform/slide_exporter.h"
@@ -33,6 +38,7 @@ namespace {
 
 constexpr const char* kTemplateName = "qzp.html";
 constexpr const char* kConverting = "Converting...";
+constexpr const char* kExporting = "Exporting slides with LibreOffice...";
 constexpr const char* kScratchPrefix = ".export-";  // the slide exporter's scratch folders
 
 void ThrowIfCancelled(const CancelFlag& cancel) {
@@ -59,24 +65,47 @@ void CheckDeck(const std::string& deck) {
   if (!IsDeckExtension(deck)) {
     throw Error(kGeneral, deck + " is not a presentation Quillet reads (.ppt, .pptx, .pps, .ppsx, .odp or .pdf)");
   }
+  // LibreOffice headless cannot ask for a password; it would only say that it
+  // could not load the deck.
+  if (IsPasswordProtected(deck)) {
+    throw Error(kGeneral,
+                deck +
+                    " is protected by a password; open it in Impress or PowerPoint, remove the password (save a "
+                    "copy without one) and convert that copy",
+                FailureCause::kPasswordProtected);
+  }
 }
 
 void CheckOutputFolder(const std::string& folder) {
-  if (folder.empty()) throw Error(kGeneral, "no output folder was given");
+  if (folder.empty()) throw Error(kGeneral, "no output folder was given", FailureCause::kOutputFolder);
   std::error_code error;
-  if (!std::filesystem::exists(folder, error)) throw Error(kGeneral, "the output folder " + folder + " does not exist");
-  if (!std::filesystem::is_directory(folder, error)) throw Error(kGeneral, folder + " is not a folder");
+  if (!std::filesystem::exists(folder, error)) {
+    throw Error(kGeneral, "the output folder " + folder + " does not exist", FailureCause::kOutputFolder);
+  }
+  if (!std::filesystem::is_directory(folder, error)) {
+    throw Error(kGeneral, folder + " is not a folder", FailureCause::kOutputFolder);
+  }
   // Trying is the only sure test (permissions, read-only file systems).
   try {
     PendingFile probe(std::filesystem::path(folder) / ".quillet-write-test");
   } catch (const Error&) {
-    throw Error(kGeneral, "cannot write into the output folder " + folder);
+    throw Error(kGeneral, "cannot write into the output folder " + folder, FailureCause::kOutputFolder);
   }
 }
 
-bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+// Whether `path` is `root` or lies anywhere under it, links resolved.
+bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& root) {
   std::error_code error;
-  return std::filesystem::equivalent(a, b, error);
+  const std::filesystem::path resolvedRoot = std::filesystem::weakly_canonical(root, error);
+  if (error) return false;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+  if (error) return false;
+  if (resolved.filename().empty()) resolved = resolved.parent_path();  // a trailing "/"
+  for (;;) {
+    if (resolved == resolvedRoot) return true;
+    if (!resolved.has_relative_path()) return false;
+    resolved = resolved.parent_path();
+  }
 }
 
 // Deletes every listed file, and the scratch folders of slide exports that a
@@ -140,7 +169,9 @@ struct DeckOutputs {
 DeckOutputs NameOutputs(JobState& job, const std::string& deckText, const std::string& outputFolder) {
   job.m_PptPath = deckText;
   CheckDeck(job.m_PptPath);
-  const std::string baseName = GetBaseName(job.m_PptPath);
+  // Outputs are named in UTF-8 even for a deck named in another encoding, so
+  // that the page finds its movie and script from disk and over http.
+  const std::string baseName = NameAsUtf8(GetBaseName(job.m_PptPath));
   if (baseName.empty())
     throw Error(kGeneral, "cannot name the movie after " + job.m_PptPath + ": its name has no base");
   job.m_SwfPath = outputFolder + "/" + baseName + ".swf";
@@ -148,17 +179,26 @@ DeckOutputs NameOutputs(JobState& job, const std::string& deckText, const std::s
   return DeckOutputs{baseName, baseName + ".swf", job.m_SwfPath + ".js", outputFolder + "/" + baseName + ".html"};
 }
 
-void CheckDeckOutsideWorkFolder(const std::string& deck, const std::filesystem::path& folder) {
-  if (SameFolder(std::filesystem::path(deck).parent_path(), folder)) {
+// Any folder under the work-folder root may be some conversion's work
+// folder, so the whole root is out of bounds.
+void CheckDeckOutsideWorkFolder(const std::string& deck, const std::filesystem::path& workRoot) {
+  if (IsWithin(deck, workRoot)) {
     throw Error(kGeneral, deck + " lies in the work folder, which every conversion empties; move it first");
   }
 }
 
-void CheckOutputOutsideWorkFolder(const std::string& outputFolder, const std::filesystem::path& folder) {
-  if (SameFolder(outputFolder, folder)) {
-    throw Error(kGeneral, "the output folder " + outputFolder +
-                              " is the work folder, which every conversion empties; choose another");
+void CheckOutputOutsideWorkFolder(const std::string& outputFolder, const std::filesystem::path& workRoot) {
+  if (IsWithin(outputFolder, workRoot)) {
+    throw Error(
+        kGeneral,
+        "the output folder " + outputFolder + " is the work folder, which every conversion empties; choose another",
+        FailureCause::kOutputFolder);
   }
+}
+
+// Shows the seconds LibreOffice has been printing the deck.
+void ShowExportTime(ConversionObserver& observer, int seconds) {
+  observer.ShowStatus(std::string(kExporting) + " " + std::to_string(seconds) + " s");
 }
 
 // Steps 3 to 12 for one deck, in the emptied work folder `folder`. With
@@ -177,6 +217,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   SlideExportSettings exportSettings;
   exportSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
   exportSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
+  exportSettings.whileExporting = [&observer](int seconds) { ShowExportTime(observer, seconds); };
   exportSettings.workers = workers;
   exportSettings.progress = [&job, &observer](int done, int count) {
     job.m_Percent = ProgressPercent(done - 1, count);
@@ -184,9 +225,19 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   };
   std::vector<SlideText> slideTexts;
   exportSettings.slideTexts = &slideTexts;
+  // Slide 1 sets the frame. A slide of another size is fitted into it, at
+  // once when the frame is known, else once the export has ended.
+  FirstSlideFrame frame;
+  auto slideFile = [&folder](int number) { return folder / ("Slide" + std::to_string(number) + ".jpg"); };
   const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
-    RescaleSlide(jpeg, folder / ("Slide" + std::to_string(number) + ".jpg"), divisor,
-                 *encoders[static_cast<std::size_t>(worker)]);
+    cJpeg& encoder = *encoders[static_cast<std::size_t>(worker)];
+    if (number == 1) {
+      frame.Set(RescaleSlide(jpeg, slideFile(number), divisor, encoder));
+      return;
+    }
+    const std::optional<PictureSize> known = frame.Get();
+    const PictureSize size = RescaleSlide(jpeg, slideFile(number), divisor, encoder, known);
+    if (!known) frame.Keep(number, jpeg, size);
   };
   try {
     if (pdf.empty()) {
@@ -196,6 +247,9 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
     }
   } catch (const SlideExportCancelled&) {
     throw ConversionCancelled();
+  }
+  for (const FirstSlideFrame::Kept& misfit : frame.TakeMisfits()) {
+    RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get());
   }
   const std::vector<std::string> fileJpg = ListFiles(folder);
   if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
@@ -216,30 +270,31 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   for (const std::string& name : listSlide) pictures.push_back((folder / name).string());
 
   // 8. The frames, the movie and its script, and the page, all still
-  // temporary.
+  // temporary; then all three in place, or none.
   movie.BuildFrames(static_cast<float>(width), static_cast<float>(height), pictures);
   ThrowIfCancelled(cancel);
-  PendingFile movieFile(job.m_SwfPath);
-  movie.Write(movieFile.Temporary().string());
-  PendingFile scriptFile(outputs.scriptPath);
-  scriptFile.Write(MovieScript(outputs.movieFileName, ReadMovieBytes(movieFile.Temporary())));
-  PendingFile pageFile(outputs.pagePath);
-  slideTexts.resize(listSlide.size());
-  const std::string transcript = TranscriptHtml(outputs.baseName, slideTexts);
-  pageFile.Write(
-      FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, width, height, transcript) +
-      "\r\n");
-  ThrowIfCancelled(cancel);
-  movieFile.Commit();
-  scriptFile.Commit();
+  try {
+    PendingFile movieFile(job.m_SwfPath);
+    movie.Write(movieFile.Temporary().string());
+    PendingFile scriptFile(outputs.scriptPath);
+    scriptFile.Write(MovieScript(outputs.movieFileName, ReadMovieBytes(movieFile.Temporary())));
+    PendingFile pageFile(outputs.pagePath);
+    slideTexts.resize(listSlide.size());
+    const std::string transcript = TranscriptHtml(outputs.baseName, slideTexts);
+    pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, width, height,
+                                    transcript) +
+                   "\r\n");
+    ThrowIfCancelled(cancel);
+    CommitTogether({&movieFile, &scriptFile, &pageFile});
+  } catch (const FileWriteError& error) {
+    throw Error(kGeneral, error.what(), FailureCause::kOutputFolder);
+  }
 
-  // 9 to 11. Release the encoders, clear the progress, tell the user.
+  // 9 to 12. Release the encoders, clear the progress, tell the user, open
+  // the page.
   encoders.clear();
   observer.ClearProgress();
   observer.ConversionComplete();
-
-  // 12. The page, beside the movie, and open it.
-  pageFile.Commit();
   observer.OpenPage(outputs.pagePath);
 
   ConversionOutcome outcome;
@@ -288,10 +343,11 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   observer.ShowStatus(kConverting);
 
   // 2. A work folder of this process alone, emptied.
-  const WorkFolder work = WorkFolder::Acquire(WorkFolderRoot(setup.programFolder));
+  const std::filesystem::path workRoot = WorkFolderRoot(setup.programFolder);
+  CheckDeckOutsideWorkFolder(job.m_PptPath, workRoot);
+  CheckOutputOutsideWorkFolder(outputFolder, workRoot);
+  const WorkFolder work = WorkFolder::Acquire(workRoot);
   const std::filesystem::path& folder = work.Path();
-  CheckDeckOutsideWorkFolder(job.m_PptPath, folder);
-  CheckOutputOutsideWorkFolder(outputFolder, folder);
   EmptyFolder(folder);
   ThrowIfCancelled(cancel);
 
@@ -304,9 +360,10 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   CheckedDivisor(sizeDivisor);
   CheckOutputFolder(outputFolder);
   observer.ShowStatus(kConverting);
-  const WorkFolder work = WorkFolder::Acquire(WorkFolderRoot(setup.programFolder));
+  const std::filesystem::path workRoot = WorkFolderRoot(setup.programFolder);
+  CheckOutputOutsideWorkFolder(outputFolder, workRoot);
+  const WorkFolder work = WorkFolder::Acquire(workRoot);
   const std::filesystem::path& folder = work.Path();
-  CheckOutputOutsideWorkFolder(outputFolder, folder);
   EmptyFolder(folder);
   ThrowIfCancelled(cancel);
 
@@ -322,7 +379,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     jobs[i].m_SizeDivisor = sizeDivisor;
     try {
       outputs[i] = NameOutputs(jobs[i], decks[i], outputFolder);
-      CheckDeckOutsideWorkFolder(decks[i], folder);
+      CheckDeckOutsideWorkFolder(decks[i], workRoot);
       for (std::size_t j = 0; j < i; ++j) {
         if (outcomes[j].error.empty() && jobs[j].m_SwfPath == jobs[i].m_SwfPath) {
           throw Error(kGeneral, "cannot convert " + decks[i] + ": " + decks[j] + " is converted to " +
@@ -344,6 +401,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   SlideExportSettings printSettings;
   printSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
   printSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
+  printSettings.whileExporting = [&observer](int seconds) { ShowExportTime(observer, seconds); };
   try {
     printed = PrintDecksToPdf(toPrint, scratch.Path(), printSettings);
   } catch (const SlideExportCancelled&) {

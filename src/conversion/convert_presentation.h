@@ -30,8 +30,8 @@ class ConversionObserver {
   virtual void ShowStatus(const std::string& text) = 0;
   // The bar and caption go back to empty.
   virtual void ClearProgress() = 0;
-  // "Conversion complete.": returns once the user has seen it. The page is
-  // written after this returns.
+  // "Conversion complete.": the movie, its script and the page are all in
+  // place; returns once the user has seen it.
   virtual void ConversionComplete() = 0;
   // A batch is about to convert deck `number` (from 1) of `count`.
   virtual void ShowDeck(int /*number*/, int /*count*/, const std::string& /*deck*/) {}

@@ -16,10 +16,28 @@ namespace {
 constexpr std::int32_t kLumaSampling = 2;
 constexpr std::int32_t kChromaSampling = 1;
 constexpr std::int32_t kSlideQuality = 100;
+constexpr Rgb kWhite{255, 255, 255};
 
 int DivideAndRound(int size, int divisor) {
   const float scaled = static_cast<float>(size) / static_cast<float>(divisor);
   return std::max(1, static_cast<int>(std::nearbyint(scaled)));
+}
+
+// A slide of another shape than the first: scaled whole into the frame,
+// keeping its shape, centred on white.
+Surface FitIntoFrame(const Surface& picture, PictureSize frame) {
+  const double scale = std::min(static_cast<double>(frame.width) / picture.Width(),
+                                static_cast<double>(frame.height) / picture.Height());
+  const int width = std::clamp(static_cast<int>(std::lround(picture.Width() * scale)), 1, frame.width);
+  const int height = std::clamp(static_cast<int>(std::lround(picture.Height() * scale)), 1, frame.height);
+  const Surface scaled = BoxFilter(picture, width, height);
+  Surface framed(frame.width, frame.height, kWhite);
+  const int left = (frame.width - width) / 2;
+  const int top = (frame.height - height) / 2;
+  for (int y = 0; y < height; ++y) {
+    std::copy(scaled.Row(y), scaled.Row(y) + scaled.Stride(), framed.Row(top + y) + static_cast<std::size_t>(left) * 3);
+  }
+  return framed;
 }
 
 }  // namespace
@@ -35,10 +53,13 @@ int ProgressPercent(std::int64_t finished, std::int64_t count) {
   return static_cast<int>(std::nearbyint(percent));
 }
 
-void RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder) {
+PictureSize RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder,
+                         std::optional<PictureSize> frame) {
   const Surface picLoad = DecodeJpeg(exported, file);
-  const PictureSize size = RescaledSize(picLoad.Width(), picLoad.Height(), divisor);
-  const Surface picSize = BoxFilter(picLoad, size.width, size.height);
+  PictureSize size = RescaledSize(picLoad.Width(), picLoad.Height(), divisor);
+  const bool fits = !frame || *frame == size;
+  const Surface picSize = fits ? BoxFilter(picLoad, size.width, size.height) : FitIntoFrame(picLoad, *frame);
+  if (!fits) size = *frame;
 
   encoder.SetSamplingFrequencies(kLumaSampling, kLumaSampling, kChromaSampling, kChromaSampling, kChromaSampling,
                                  kChromaSampling);
@@ -48,6 +69,33 @@ void RescaleSlide(std::string_view exported, const std::filesystem::path& file, 
     throw Error(kGeneral, "cannot encode the slide picture " + file.string());
   }
   encoder.SaveFile(file.string());
+  return size;
+}
+
+void FirstSlideFrame::Set(PictureSize frame) {
+  std::lock_guard lock(mutex_);
+  frame_ = frame;
+}
+
+std::optional<PictureSize> FirstSlideFrame::Get() {
+  std::lock_guard lock(mutex_);
+  return frame_;
+}
+
+void FirstSlideFrame::Keep(int number, std::string exported, PictureSize size) {
+  std::lock_guard lock(mutex_);
+  kept_.push_back({{number, std::move(exported)}, size});
+}
+
+std::vector<FirstSlideFrame::Kept> FirstSlideFrame::TakeMisfits() {
+  std::lock_guard lock(mutex_);
+  std::vector<Kept> misfits;
+  if (!frame_) return misfits;
+  for (Waiting& waiting : kept_) {
+    if (!(waiting.size == *frame_)) misfits.push_back(std::move(waiting.slide));
+  }
+  kept_.clear();
+  return misfits;
 }
 
 }  // namespace quillet

@@ -5,8 +5,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jpeg/cjpeg.h"
 
@@ -29,7 +32,39 @@ int ProgressPercent(std::int64_t finished, std::int64_t count);
 
 // Decodes one slide picture as exported (JPEG bytes), shrinks it by
 // 1/`divisor` and writes it to `file` with `encoder`, whose settings are given
-// again first. Throws quillet::Error naming `file` on failure.
-void RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder);
+// again first; returns the size written. With a `frame` (the first slide's
+// rescaled size), a picture that would come out of another size is fitted
+// into the frame whole instead, keeping its shape, centred on white, so every
+// picture of the movie is exactly the frame's size. Throws quillet::Error
+// naming `file` on failure.
+PictureSize RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder,
+                         std::optional<PictureSize> frame = std::nullopt);
+
+// The frame, as slide 1 measures it while the other slides are rescaled on
+// other threads. A slide rescaled before the frame was known is kept (its
+// picture as exported), to be fitted afterwards should its size differ.
+class FirstSlideFrame {
+ public:
+  void Set(PictureSize frame);
+  std::optional<PictureSize> Get();
+  void Keep(int number, std::string exported, PictureSize size);
+
+  struct Kept {
+    int number = 0;
+    std::string exported;
+  };
+  // The kept slides whose size differs from the frame; none while the frame
+  // is unknown.
+  std::vector<Kept> TakeMisfits();
+
+ private:
+  struct Waiting {
+    Kept slide;
+    PictureSize size;
+  };
+  std::mutex mutex_;
+  std::optional<PictureSize> frame_;
+  std::vector<Waiting> kept_;
+};
 
 }  // namespace quillet

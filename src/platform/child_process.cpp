@@ -187,6 +187,7 @@ ChildOutcome RunChildProcess(const std::vector<std::string>& arguments, const Ch
       exited = true;
       break;
     }
+    if (settings.whileRunning) settings.whileRunning();
     if (settings.isCancelled && settings.isCancelled()) {
       outcome.end = ChildEnd::kCancelled;
       break;

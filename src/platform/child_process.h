@@ -26,7 +26,8 @@ struct ChildOutcome {
 
 struct ChildSettings {
   std::chrono::milliseconds timeLimit{std::chrono::minutes(10)};
-  std::function<bool()> isCancelled;  // polled about every 50 ms; may be empty
+  std::function<bool()> isCancelled;   // polled about every 50 ms; may be empty
+  std::function<void()> whileRunning;  // called as often, for progress; may be empty
 };
 
 // The full path of `program` found along $PATH (or `program` itself when it

@@ -14,13 +14,25 @@ enum ErrorNumber : int {
   kSubscriptOutOfRange = 9,
 };
 
+// What a failure is about, so that the window can say what to do about it.
+enum class FailureCause {
+  kOther,
+  kDeckUnreadable,      // LibreOffice cannot open the deck
+  kPasswordProtected,   // the deck needs its password
+  kOutputFolder,        // the output folder is missing or cannot be written
+  kLibreOfficeMissing,  // LibreOffice is not installed
+};
+
 class Error : public std::runtime_error {
  public:
-  Error(int number, const std::string& text) : std::runtime_error(text), number_(number) {}
+  Error(int number, const std::string& text, FailureCause cause = FailureCause::kOther)
+      : std::runtime_error(text), number_(number), cause_(cause) {}
   int Number() const { return number_; }
+  FailureCause Cause() const { return cause_; }
 
  private:
   int number_;
+  FailureCause cause_;
 };
 
 }  // namespace quillet

@@ -2,15 +2,48 @@
 // the standard library alone (the encoder uses them too).
 #include "platform/file_replace.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
+#include <vector>
 
 namespace quillet {
 namespace {
 
 std::string ErrorText(int number) { return std::strerror(number); }
+
+// A hidden name beside `target` that no file has yet.
+std::filesystem::path FreeNameBeside(const std::filesystem::path& target, const char* suffix) {
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = ".";
+    name += target.filename().string();
+    name += '.';
+    name += std::to_string(random() % 1000000000);
+    name += suffix;
+    const std::filesystem::path candidate = target.parent_path() / name;
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) return candidate;
+  }
+  throw FileWriteError(target, "no free temporary name in its folder");
+}
+
+// A second name for the file at `target` while it is being replaced; none
+// when there is no such file.
+std::optional<std::filesystem::path> KeepEarlierFile(const std::filesystem::path& target) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(target, error))) return std::nullopt;
+  const std::filesystem::path kept = FreeNameBeside(target, ".old");
+  if (::link(target.c_str(), kept.c_str()) == 0) return kept;
+  std::filesystem::copy_file(target, kept, error);
+  if (error) throw FileWriteError(target, "cannot keep the earlier file while replacing it: " + error.message());
+  return kept;
+}
 
 }  // namespace
 
@@ -68,6 +101,44 @@ void PendingFile::Commit() {
     std::filesystem::permissions(temporary_, old.permissions(), error);
   if (std::rename(temporary_.c_str(), target_.c_str()) != 0) throw FileWriteError(target_, ErrorText(errno));
   committed_ = true;
+}
+
+void CommitTogether(std::initializer_list<PendingFile*> files) {
+  struct Replaced {
+    const std::filesystem::path* target;
+    std::optional<std::filesystem::path> earlier;
+  };
+  std::vector<Replaced> done;
+  auto forget = [&done] {
+    for (const Replaced& replaced : done) {
+      std::error_code ignored;
+      if (replaced.earlier) std::filesystem::remove(*replaced.earlier, ignored);
+    }
+  };
+  try {
+    for (PendingFile* file : files) {
+      std::optional<std::filesystem::path> earlier = KeepEarlierFile(file->Target());
+      try {
+        file->Commit();
+      } catch (...) {
+        std::error_code ignored;
+        if (earlier) std::filesystem::remove(*earlier, ignored);
+        throw;
+      }
+      done.push_back({&file->Target(), std::move(earlier)});
+    }
+  } catch (...) {
+    for (auto replaced = done.rbegin(); replaced != done.rend(); ++replaced) {
+      std::error_code ignored;
+      if (replaced->earlier) {
+        std::filesystem::rename(*replaced->earlier, *replaced->target, ignored);
+      } else {
+        std::filesystem::remove(*replaced->target, ignored);
+      }
+    }
+    throw;
+  }
+  forget();
 }
 
 void ReplaceFile(const std::filesystem::path& path, std::string_view bytes) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,12 @@ class PendingFile {
   std::filesystem::path temporary_;
   bool committed_ = false;
 };
+
+// Puts every file in place, or none: when one rename fails, the targets
+// already replaced get their earlier files back (kept meanwhile through a
+// hard link, or a copy), targets that did not exist are removed again, and
+// the FileWriteError of the failed rename is thrown.
+void CommitTogether(std::initializer_list<PendingFile*> files);
 
 // Writes `bytes` to `path` whole or not at all; throws FileWriteError.
 void ReplaceFile(const std::filesystem::path& path, std::string_view bytes);

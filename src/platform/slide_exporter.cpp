@@ -34,7 +34,6 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kLibreOfficePackage = "libreoffice-impress";
 constexpr int kReportedOutputLines = 3;
 constexpr double kPointsPerInch = 72;
 constexpr double kLongestSide = 4000;  // pixels
@@ -131,8 +130,10 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
   const std::filesystem::path libreOffice =
       settings.libreOfficeProgram.empty() ? FindLibreOffice() : FindProgram(settings.libreOfficeProgram.string());
   if (libreOffice.empty()) {
-    throw Error(kGeneral, "cannot convert " + decks.front().string() +
-                              ": LibreOffice is not installed (install the package " + kLibreOfficePackage + ")");
+    throw Error(kGeneral,
+                "cannot convert " + decks.front().string() + ": LibreOffice is not installed (install the package " +
+                    kLibreOfficePackage + ")",
+                FailureCause::kLibreOfficeMissing);
   }
   std::vector<PrintedDeck> printed(decks.size());
   // A copy under a plain name keeps odd file names away from LibreOffice's
@@ -164,6 +165,16 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
   ChildSettings childSettings;
   childSettings.timeLimit = settings.timeLimit * static_cast<int>(copied.size());
   childSettings.isCancelled = settings.isCancelled;
+  if (settings.whileExporting) {
+    const auto start = std::chrono::steady_clock::now();
+    settings.whileExporting(0);
+    childSettings.whileRunning = [&settings, start, shown = 0]() mutable {
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+      if (seconds.count() <= shown) return;
+      shown = static_cast<int>(seconds.count());
+      settings.whileExporting(shown);
+    };
+  }
   const ChildOutcome outcome = RunChildProcess(arguments, childSettings);
   if (outcome.end == ChildEnd::kCancelled) throw SlideExportCancelled();
   const bool ranThrough = outcome.end == ChildEnd::kExited && outcome.exitCode == 0;
@@ -184,6 +195,7 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
                          std::to_string(childSettings.timeLimit.count() / 1000) + " seconds";
     } else {
       printed[i].error = CannotOpen(decks[i], outcome.output);
+      printed[i].cause = FailureCause::kDeckUnreadable;
     }
   }
   return printed;
@@ -193,7 +205,7 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
 std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::filesystem::path& scratch,
                                  const SlideExportSettings& settings) {
   PrintedDeck printed = PrintAllToPdf({deck}, scratch, settings, false).front();
-  if (!printed.error.empty()) throw Error(kGeneral, printed.error);
+  if (!printed.error.empty()) throw Error(kGeneral, printed.error, printed.cause);
   return printed.pdf;
 }
 
@@ -248,7 +260,9 @@ void IgnorePopplerMessage(const std::string&, void*) {}
 std::unique_ptr<poppler::document> LoadDocument(const std::filesystem::path& pdf, const std::filesystem::path& deck) {
   std::unique_ptr<poppler::document> document(poppler::document::load_from_file(pdf.string()));
   if (!document) throw Error(kGeneral, deck.string() + " is not a PDF file poppler can read");
-  if (document->is_locked()) throw Error(kGeneral, deck.string() + " is protected by a password");
+  if (document->is_locked()) {
+    throw Error(kGeneral, deck.string() + " is protected by a password", FailureCause::kPasswordProtected);
+  }
   return document;
 }
 

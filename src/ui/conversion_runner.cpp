@@ -100,6 +100,10 @@ void ConversionRunner::Work(JobState job, std::string deckText, std::string outp
     result.ending = ConversionEnding::Completed;
   } catch (const ConversionCancelled&) {
     result.ending = ConversionEnding::Cancelled;
+  } catch (const Error& error) {
+    result.ending = ConversionEnding::Failed;
+    result.failure = QString::fromStdString(error.what());
+    result.cause = error.Cause();
   } catch (const std::exception& error) {
     result.ending = ConversionEnding::Failed;
     result.failure = QString::fromStdString(error.what());

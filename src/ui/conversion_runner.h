@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "conversion/convert_presentation.h"
+#include "platform/error.h"
 
 namespace quillet::ui {
 
@@ -32,7 +33,8 @@ enum class ConversionEnding { Completed, Cancelled, Failed };
 struct ConversionResult {
   ConversionEnding ending = ConversionEnding::Completed;
   QString failure;  // what went wrong, for Failed
-  JobState job;     // the job as the driver left it
+  FailureCause cause = FailureCause::kOther;
+  JobState job;  // the job as the driver left it
   ConversionOutcome outcome;
 };
 

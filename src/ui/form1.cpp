@@ -42,6 +42,29 @@ bool PresentationExists(Dialogs& dialogs, QWidget* owner, const std::string& pat
   return check.exists;
 }
 
+// The failure box: what went wrong, then what to do about it.
+QString FailureText(const ConversionResult& result) {
+  const QString what = QStringLiteral("The conversion failed: %1").arg(result.failure);
+  switch (result.cause) {
+    case FailureCause::kDeckUnreadable:
+      return what + QStringLiteral(
+                        "\n\nLibreOffice cannot read this presentation. Open it in the program that made it, save "
+                        "it again as .pptx, and convert that copy.");
+    case FailureCause::kPasswordProtected: return what;  // the message says what to do
+    case FailureCause::kOutputFolder:
+      return what + QStringLiteral(
+                        "\n\nThe output folder cannot be written. Choose another with Save to, then "
+                        "press Convert again.");
+    case FailureCause::kLibreOfficeMissing:
+      return what + QStringLiteral(
+                        "\n\nConverting needs LibreOffice Impress. Install the package %1, then press "
+                        "Convert again.")
+                        .arg(QString::fromUtf8(kLibreOfficePackage));
+    case FailureCause::kOther: break;
+  }
+  return what + QStringLiteral("\n\nCheck the presentation and the output folder, then press Convert again.");
+}
+
 constexpr QColor kFieldTextColour{64, 64, 64};
 constexpr QColor kProgressCaptionColour{128, 128, 128};
 constexpr QColor kPlaceholderColour{150, 156, 172};
@@ -378,12 +401,7 @@ void Form1::FinishConversion() {
   const ConversionEnding ending = result.ending;
   if (ending != ConversionEnding::Completed) progress_->Clear();
   if (ending == ConversionEnding::Failed && !closeRequested_) {
-    dialogs_.ShowMessage(this,
-                         QStringLiteral("The conversion failed: %1\n\nCheck that the presentation opens in "
-                                        "LibreOffice Impress and that the output folder can be written to, "
-                                        "then press Convert again.")
-                             .arg(result.failure),
-                         QString::fromUtf8(kProgramTitle), MessageKind::Failure);
+    dialogs_.ShowMessage(this, FailureText(result), QString::fromUtf8(kProgramTitle), MessageKind::Failure);
   }
   emit ConversionFinished(ending);
   if (closeRequested_) close();

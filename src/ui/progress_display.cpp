@@ -18,7 +18,11 @@ float ProgressBarTwips(int percent) {
 
 int ProgressBarPixels(int percent) { return TwipsToPixels(ProgressBarTwips(percent)); }
 
-void ProgressDisplay::Start() { SetCaption(QString::fromUtf8(kConvertingCaption)); }
+// Nothing is known yet, so no bar.
+void ProgressDisplay::Start() {
+  bar_.resize(0, bar_.height());
+  SetCaption(QString::fromUtf8(kConvertingCaption));
+}
 
 bool ProgressDisplay::Show(int percent) {
   if (percent < 0 || percent > kFullPercent) return false;

@@ -1,8 +1,10 @@
 // The progress display: the fill bar picProgress growing from the left end of
 // the painted track and the grey caption LabelProgress above it. A percentage
 // p gives a bar of 3405 / 100 * p twips (227 pixels at 100); values outside
-// 0..100 leave both untouched. The caption reads "Converting..." at the start,
-// "N%" after each slide and nothing once the display is cleared.
+// 0..100 leave both untouched. The caption reads "Converting..." at the start
+// (with no bar, as nothing is known yet), then the stage of the slide export
+// ("Exporting slides with LibreOffice... 7 s", "Rendering slide 12/40"), "N%"
+// after each re-encoded slide and nothing once the display is cleared.
 #pragma once
 
 #include <QString>
@@ -23,7 +25,7 @@ class ProgressDisplay {
  public:
   ProgressDisplay(QWidget& bar, QLabel& caption) : bar_(bar), caption_(caption) {}
 
-  // The Convert command, before the driver runs: the bar is left as it is.
+  // The Convert command, before the driver runs: no bar, "Converting...".
   void Start();
   // One update; returns false when the percentage was out of range and
   // nothing changed.

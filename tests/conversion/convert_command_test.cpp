@@ -150,6 +150,17 @@ TEST_F(ConvertCommandTest, MissingOutputFolderFailsBeforeExport) {
   EXPECT_EQ(run.err, "quillet convert: the output folder " + (out_ / "missing").string() + " does not exist\n");
 }
 
+TEST_F(ConvertCommandTest, FailedPageRenameIsAFailureAndKeepsEarlierOutputs) {
+  WriteBytes(out_ / "talk.swf", "earlier movie");
+  std::filesystem::create_directory(out_ / "talk.html");  // the rename onto it fails
+  const CommandRun run = Convert({Deck("talk.pdf", 1), "-o", out_.Path().string()}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err.rfind("quillet convert: cannot write " + (out_ / "talk.html").string(), 0), 0u) << run.err;
+  EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf"}));
+  EXPECT_EQ(ReadBytes(out_ / "talk.swf"), "earlier movie");
+}
+
 TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
   // A stand-in for LibreOffice first on PATH: it starts a helper, says so, and hangs.
   const std::filesystem::path bin = scratch_ / "bin";
@@ -280,7 +291,22 @@ TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0),
             0u);
+  for (const char* point : {"needs LibreOffice Impress", "from the internet", "are replaced"}) {
+    EXPECT_NE(run.out.find(point), std::string::npos) << point;
+  }
   EXPECT_EQ(run.err, "");
+}
+
+// An unknown option is a usage error, never the window (which, offscreen,
+// would wait for ever).
+TEST_F(ConvertCommandTest, UnknownProgramOptionIsAUsageError) {
+  ChildSettings settings;
+  settings.timeLimit = std::chrono::seconds(20);
+  const ChildOutcome outcome =
+      RunChildProcess({"/usr/bin/env", "QT_QPA_PLATFORM=offscreen", QUILLET_BINARY, "--anything-unknown"}, settings);
+  EXPECT_EQ(outcome.end, ChildEnd::kExited);
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_EQ(outcome.output, "quillet: unknown option '--anything-unknown' (try quillet --help)\n");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "conversion/web_page.h"
@@ -99,22 +100,31 @@ TEST_F(ConvertPresentationTest, ObserverHearsEachStepInOrder) {
   EXPECT_EQ(job_.m_Percent, 67);
 }
 
-TEST_F(ConvertPresentationTest, PageIsPutInPlaceOnlyAfterConversionComplete) {
-  bool pageExisted = true;
-  bool movieExisted = false;
+TEST_F(ConvertPresentationTest, AllOutputsAreInPlaceBeforeConversionComplete) {
+  std::vector<std::string> namesAtCompletion;
   struct Watcher : RecordingObserver {
     std::function<void()> onComplete;
     void ConversionComplete() override { onComplete(); }
   } watcher;
-  watcher.onComplete = [&] {
-    pageExisted = std::filesystem::exists(root_ / "out" / "intro.html");
-    movieExisted = std::filesystem::exists(root_ / "out" / "intro.swf");
-  };
+  watcher.onComplete = [&] { namesAtCompletion = AllNames(root_ / "out"); };
   job_.m_SizeDivisor = 2;
   ConvertPresentation(job_, Deck("intro.pdf", 1), Out(), setup_, watcher, cancel_);
-  EXPECT_TRUE(movieExisted);
-  EXPECT_FALSE(pageExisted);
-  EXPECT_TRUE(std::filesystem::exists(root_ / "out" / "intro.html"));
+  EXPECT_EQ(namesAtCompletion, (std::vector<std::string>{"intro.html", "intro.swf", "intro.swf.js"}));
+}
+
+// The page cannot be renamed into place (a folder holds its name): the movie
+// and script already renamed are undone, and nobody hears "complete".
+TEST_F(ConvertPresentationTest, FailedPageRenameRestoresEarlierOutputs) {
+  WriteBytes(root_ / "out" / "intro.swf", "earlier movie");
+  WriteBytes(root_ / "out" / "intro.swf.js", "earlier script");
+  std::filesystem::create_directory(root_ / "out" / "intro.html");
+  const std::string error = ConvertError(Deck("intro.pdf", 2), Out());
+  EXPECT_EQ(error.rfind("cannot write " + Out() + "/intro.html: ", 0), 0u) << error;
+  EXPECT_EQ(AllNames(root_ / "out"), (std::vector<std::string>{"intro.html", "intro.swf", "intro.swf.js"}));
+  EXPECT_EQ(ReadBytes(root_ / "out" / "intro.swf"), "earlier movie");
+  EXPECT_EQ(ReadBytes(root_ / "out" / "intro.swf.js"), "earlier script");
+  EXPECT_TRUE(std::filesystem::is_empty(root_ / "out" / "intro.html"));
+  EXPECT_EQ(std::count(observer_.events.begin(), observer_.events.end(), "complete"), 0);
 }
 
 struct SizeCase {
@@ -167,10 +177,35 @@ TEST_F(ConvertPresentationTest, SameBytesWithOneWorkerAndWithMany) {
   }
   const auto frames = testing::FramePictures(ReadSwf(movies[0]));
   ASSERT_EQ(frames.size(), 9u);
-  EXPECT_EQ(frames[1][0].Width(), 250);
+  EXPECT_EQ(frames[1][0].Width(), 360);  // the narrower page, fitted into the frame
   EXPECT_EQ(frames[2][0].Width(), 360);
   EXPECT_EQ(movies[1], movies[0]);
   EXPECT_EQ(movies[2], movies[0]);
+}
+
+// A portrait page in a landscape deck: whole, at its own shape, centred on
+// white in a frame of the first page's size.
+TEST_F(ConvertPresentationTest, SlideOfAnotherShapeIsFittedIntoTheFrameWhole) {
+  const std::filesystem::path deck = root_ / "decks" / "mixed.pdf";
+  WriteBytes(deck, MakePdf({PdfPage{720, 540, testing::PageColour(0)}, PdfPage{540, 720, testing::PageColour(1)}}));
+  const ConversionOutcome outcome = Convert(deck.string(), 2);
+  const auto frames = testing::FramePictures(ReadSwf(ReadBytes(outcome.movie)));
+  ASSERT_EQ(frames.size(), 2u);
+  const Surface& portrait = frames[1][0];
+  ASSERT_EQ(portrait.Width(), 360);
+  ASSERT_EQ(portrait.Height(), 270);
+  // The page's columns along the middle row, and the rows along the middle column.
+  auto isPage = [&](Rgb pixel) { return std::abs(pixel.red - testing::PageColour(1).red) < 12; };
+  int first = -1, last = -1;
+  for (int x = 0; x < portrait.Width(); ++x) {
+    if (!isPage(portrait.Pixel(x, 135))) continue;
+    if (first < 0) first = x;
+    last = x;
+  }
+  EXPECT_NEAR(last - first + 1, 270.0 * 540 / 720, 2);
+  EXPECT_NEAR(first, portrait.Width() - 1 - last, 2);                       // centred
+  for (int y : {0, 269}) EXPECT_TRUE(isPage(portrait.Pixel(180, y))) << y;  // full height, nothing cut
+  for (int x : {2, 357}) EXPECT_GE(testing::MeanColour(BoxFilter(portrait, x, 100, 1, 70, 1, 1)).green, 250) << x;
 }
 
 TEST_F(ConvertPresentationTest, MoreThan328SlidesConvert) {
@@ -290,16 +325,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadJob{"output folder is a file", "x.pdf", "pdf", "decks/x.pdf", "{out} is not a folder"},
         BadJob{"output folder unwritable", "x.pdf", "pdf", "/proc", "cannot write into the output folder {out}"}));
 
-TEST_F(ConvertPresentationTest, WorkFolderIsNeitherDeckFolderNorOutputFolder) {
+// Every folder under the work-folder root may be some conversion's work folder.
+TEST_F(ConvertPresentationTest, WorkFolderRootHoldsNeitherDeckNorOutput) {
   const std::filesystem::path work = root_ / "program" / "temp";
-  std::filesystem::create_directories(work);
-  WriteBytes(work / "keep.pdf", MakePdf(Pages(1)));
-  EXPECT_EQ(
-      ConvertError(Deck("intro.pdf", 1), work.string()),
-      "the output folder " + work.string() + " is the work folder, which every conversion empties; choose another");
-  EXPECT_EQ(ConvertError((work / "keep.pdf").string(), Out()),
-            (work / "keep.pdf").string() + " lies in the work folder, which every conversion empties; move it first");
-  EXPECT_EQ(AllNames(work), (std::vector<std::string>{".lock", "keep.pdf"}));
+  std::filesystem::create_directories(work / ".busy-2" / "sub");
+  WriteBytes(work / ".busy-2" / "sub" / "keep.pdf", MakePdf(Pages(1)));
+  for (const std::filesystem::path& output : {work, work / ".busy-2", work / ".busy-2" / "sub" / ".." / "sub"}) {
+    EXPECT_EQ(
+        ConvertError(Deck("intro.pdf", 1), output.string()),
+        "the output folder " + output.string() + " is the work folder, which every conversion empties; choose another");
+  }
+  const std::filesystem::path deck = work / ".busy-2" / "sub" / "keep.pdf";
+  EXPECT_EQ(ConvertError(deck.string(), Out()),
+            deck.string() + " lies in the work folder, which every conversion empties; move it first");
+  EXPECT_EQ(AllNames(work / ".busy-2" / "sub"), std::vector<std::string>{"keep.pdf"});
 }
 
 TEST_F(ConvertPresentationTest, EmptyOutputFolderTextIsAnError) {

@@ -269,7 +269,7 @@ TEST(SlideExporterTest, MissingLibreOfficeNamesThePackage) {
   settings.libreOfficeProgram = folder / "no-soffice";
   EXPECT_EQ(ErrorText([&] { ExportSlides(folder / "deck.ppt", folder.Path(), settings); }),
             "cannot convert " + (folder / "deck.ppt").string() +
-                ": LibreOffice is not installed (install the package libreoffice-impress)");
+                ": LibreOffice is not installed (install the package libreoffice-impress-nogui)");
 }
 
 TEST(SlideExporterTest, LibreOfficeWritingNoPdfIsAnErrorWithItsLastWords) {

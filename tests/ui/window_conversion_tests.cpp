@@ -49,6 +49,7 @@ struct FakeDriver {
   std::atomic<bool> ranOffTheWindowThread{false};
   std::atomic<bool> holding{false};
   bool failWithError = false;
+  quillet::FailureCause failureCause = quillet::FailureCause::kOther;
   std::string warning;  // told to the observer when not empty
 
   ConversionOutcome operator()(JobState& job, const std::string& deckText, const std::string& outputFolder,
@@ -76,7 +77,7 @@ struct FakeDriver {
     }
     if (failWithError) {
       fs::remove(partial);
-      throw quillet::Error(quillet::kGeneral, "LibreOffice could not read deck.ppt.");
+      throw quillet::Error(quillet::kGeneral, "LibreOffice could not read deck.ppt.", failureCause);
     }
     fs::rename(partial, job.m_SwfPath);
     observer.ClearProgress();
@@ -303,6 +304,7 @@ class WindowConversionTests : public QObject {
     QCOMPARE(box.kind, MessageKind::Failure);
     QVERIFY2(box.text.contains("LibreOffice could not read deck.ppt."), qPrintable(box.text));
     QVERIFY2(box.text.contains("press Convert again"), qPrintable(box.text));
+    QVERIFY2(!box.text.contains("LibreOffice Impress"), qPrintable(box.text));
     QCOMPARE(fixture.Caption(), QString());
     QCOMPARE(fixture.BarWidth(), 0);
     QCOMPARE(finished[0][0].value<ConversionEnding>(), ConversionEnding::Failed);
@@ -312,6 +314,34 @@ class WindowConversionTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(fixture.WaitForEnd());
     QCOMPARE(fixture.Dialogs().messages.back().text, QStringLiteral("Conversion complete."));
+  }
+
+  // The failure box gives the advice that fits the cause, and only that.
+  void failureWordsFollowTheCause_data() {
+    QTest::addColumn<quillet::FailureCause>("cause");
+    QTest::addColumn<QString>("advice");
+    QTest::addColumn<QString>("notAdvice");
+    QTest::newRow("unreadable") << quillet::FailureCause::kDeckUnreadable << "save it again as .pptx"
+                                << "output folder cannot";
+    QTest::newRow("folder") << quillet::FailureCause::kOutputFolder << "Choose another with Save to"
+                            << "LibreOffice cannot";
+    QTest::newRow("missing") << quillet::FailureCause::kLibreOfficeMissing
+                             << "Install the package libreoffice-impress-nogui"
+                             << "save it again";
+  }
+  void failureWordsFollowTheCause() {
+    QFETCH(quillet::FailureCause, cause);
+    QFETCH(QString, advice);
+    QFETCH(QString, notAdvice);
+    Fixture fixture;
+    fixture.driver.failWithError = true;
+    fixture.driver.failureCause = cause;
+    Click(fixture.Form(), "LabelConvert");
+    QVERIFY(fixture.WaitForEnd());
+    QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{1});
+    const QString text = fixture.Dialogs().messages[0].text;
+    QVERIFY2(text.contains(advice), qPrintable(text));
+    QVERIFY2(!text.contains(notAdvice), qPrintable(text));
   }
 
   // A warning is shown and the conversion goes on to its end.
