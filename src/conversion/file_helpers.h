@@ -19,6 +19,13 @@ namespace quillet {
 // gives the whole file name.
 std::string GetBaseName(const std::string& path);
 
+// A file name as UTF-8, for naming outputs and showing it in the page. A
+// name that is valid UTF-8 is kept as it is; any other is read as
+// Windows-1252 (Latin-1 with quotes and dashes in 0x80 to 0x9F), the usual
+// encoding of names copied from older disks, so "r\xE9sum\xE9" becomes
+// "résumé".
+std::string NameAsUtf8(const std::string& name);
+
 // The file's bytes as they are (UTF-8 text stays UTF-8), or "" when it cannot
 // be read; `failed`, when given, tells the two empty cases apart. Never
 // creates a file.

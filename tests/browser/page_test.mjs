@@ -18,6 +18,8 @@
 //     transcript, Shift+Tab comes back;
 //   - axe-core finds no WCAG 2.x A or AA violation, transcript open.
 // The same PDF, converted as a .pdf deck, gets the same transcript.
+// A copy of the deck named "r\xE9sum\xE9.ppt" (Latin-1) converts to résumé.*,
+// whose page plays from disk too.
 // Finally, with NAME.swf.js removed, the page opened from disk shows its one
 // plain sentence, announced as an alert, instead of a blank box, and so does
 // the page, served or opened from disk, when the Ruffle player cannot be
@@ -86,7 +88,7 @@ function popplerLines(pdf, pageNumber) {
   return text.split(/[\n\f]/).map((line) => line.replace(/\s+/g, ' ').trim()).filter((line) => line !== '');
 }
 
-async function expectTranscript(page, slideCount, thirdSlideLines, mode) {
+async function expectTranscript(page, slideCount, thirdSlideLines, mode, name) {
   const transcript = await page.evaluate(() => {
     const details = document.getElementById('slide-text');
     if (!details) return null;
@@ -97,7 +99,7 @@ async function expectTranscript(page, slideCount, thirdSlideLines, mode) {
     };
   });
   if (!transcript) throw new Error(`${mode}: the page has no transcript`);
-  if (transcript.summary !== `Text of the slides of ${baseName}`) {
+  if (transcript.summary !== `Text of the slides of ${name}`) {
     throw new Error(`${mode}: the transcript is headed ${JSON.stringify(transcript.summary)}`);
   }
   if (transcript.headings.length !== slideCount || !transcript.headings[2].startsWith(`Slide 3 of ${slideCount}`)) {
@@ -128,7 +130,7 @@ async function activeElement(page) {
   return page.evaluate(() => document.activeElement && document.activeElement.tagName);
 }
 
-async function playPage(browser, url, references, mode, thirdSlideLines) {
+async function playPage(browser, url, references, mode, thirdSlideLines, name = baseName) {
   const { width, height } = references[0];
   const page = await browser.newPage({ width: width + 200, height: height + 200 });
   const errors = [];
@@ -146,9 +148,9 @@ async function playPage(browser, url, references, mode, thirdSlideLines) {
     throw new Error(`${mode}: the player is ${box.width} x ${box.height}, not ${width} x ${height}`);
   }
   const title = await page.title();
-  if (title !== baseName) throw new Error(`${mode}: the page's title is ${JSON.stringify(title)}`);
+  if (title !== name) throw new Error(`${mode}: the page's title is ${JSON.stringify(title)}`);
   const heading = await page.textContent('h1');
-  if (heading !== baseName) throw new Error(`${mode}: the page's heading is ${JSON.stringify(heading)}`);
+  if (heading !== name) throw new Error(`${mode}: the page's heading is ${JSON.stringify(heading)}`);
 
   const outsideControls = (x, y) => x < width - 110 || y < height - 32;
   const digitBox = { x: width - 76, y: height - 26, width: 12, height: 22 };
@@ -207,7 +209,7 @@ async function playPage(browser, url, references, mode, thirdSlideLines) {
   await page.mouse.click(nextArrow.x, nextArrow.y);
   await expectSlide(2, 'right arrow again');
 
-  await expectTranscript(page, references.length, thirdSlideLines, mode);
+  await expectTranscript(page, references.length, thirdSlideLines, mode, name);
   // Tab goes from the player to the full-screen control, then to the transcript; Shift+Tab comes back.
   await page.keyboard.press('Tab');
   const control = await page.evaluate(() => document.activeElement && document.activeElement.id);
@@ -268,13 +270,24 @@ const steps = [
   ['a .pdf deck opened from disk', async () => {
     const page = await browser.newPage({ width: 800, height: 600 });
     await page.goto(pathToFileURL(path.join(pdfDeck.out, pageName)).href);
-    await expectTranscript(page, pdfDeck.references.length, thirdSlideLines, 'pdf');
+    await expectTranscript(page, pdfDeck.references.length, thirdSlideLines, 'pdf', baseName);
     await page.close();
   }],
   ['served over http without the player', () => expectNote(browser, `${server.url}/${encodeURIComponent(pageName)}`,
     'needs the Ruffle player from unpkg.com, which could not be loaded', { withoutPlayer: true })],
   ['opened from disk without the player', () => expectNote(browser, pathToFileURL(path.join(out, pageName)).href,
     'needs the Ruffle player from unpkg.com, which could not be loaded', { withoutPlayer: true })],
+  // A deck named in Latin-1 (not UTF-8), as copied from an old disk: its
+  // outputs are named in UTF-8 and the page plays from disk.
+  ['Latin-1 name opened from disk', async () => {
+    const folder = path.join(options.work, 'latin1');
+    fs.rmSync(folder, { recursive: true, force: true });
+    fs.mkdirSync(path.join(folder, 'out'), { recursive: true });
+    execFileSync('/bin/sh', ['-c', 'deck="$2/$(printf "r\\351sum\\351.ppt")"; cp "$1" "$deck" && "$3" convert "$deck" -o "$2/out"',
+      'sh', options.deck, folder, options.quillet], { encoding: 'utf8' });
+    const latin1Page = pathToFileURL(path.join(folder, 'out', 'résumé.html')).href;
+    await playPage(browser, latin1Page, references, 'Latin-1 file', thirdSlideLines, 'résumé');
+  }],
   ['opened from disk without its script', async () => {
     fs.renameSync(path.join(out, `${baseName}.swf.js`), path.join(out, 'moved-away.js'));
     try {

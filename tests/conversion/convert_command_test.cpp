@@ -116,6 +116,28 @@ TEST_F(ConvertCommandTest, ShowsAProgressBarOnATerminal) {
   EXPECT_NE(bar.output.find("] 67%  slide 3/3"), std::string::npos) << bar.output;
 }
 
+// While LibreOffice works (a stand-in that takes over two seconds), the line
+// tells the stage and the seconds, then the pages rendered, then the bar.
+TEST_F(ConvertCommandTest, TerminalShowsTheExportMoving) {
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  const std::string pdf = Deck("printed.pdf", 2);
+  WriteBytes(bin / "soffice",
+             "#!/bin/sh\nwhile [ \"$1\" != --outdir ]; do shift; done\nsleep 2.3\nmkdir -p \"$2\"\ncp '" + pdf +
+                 "' \"$2/deck.pdf\"\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  WriteBytes(decks_ / "talk.ppt", "a deck");
+  const std::string command = "cd " + Quote(out_.Path().string()) + " && PATH=" + Quote(bin.string()) + ":$PATH " +
+                              Quote(QUILLET_BINARY) + " convert " + Quote((decks_ / "talk.ppt").string()) +
+                              " >/dev/null";
+  const ChildOutcome shown = RunChildProcess({"/usr/bin/script", "-qec", command, "/dev/null"}, {});
+  EXPECT_EQ(shown.exitCode, 0) << shown.output;
+  for (const char* step : {"Exporting slides with LibreOffice... 0 s", "Exporting slides with LibreOffice... 1 s",
+                           "Exporting slides with LibreOffice... 2 s", "Rendering slide 2/2", "] 50%  slide 2/2"}) {
+    EXPECT_NE(shown.output.find(step), std::string::npos) << step << " in " << shown.output;
+  }
+}
+
 struct Misuse {
   std::vector<std::string> arguments;
   int exitCode;
@@ -149,6 +171,30 @@ TEST_F(ConvertCommandTest, MissingOutputFolderFailsBeforeExport) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "quillet convert: the output folder " + (out_ / "missing").string() + " does not exist\n");
 }
+
+// A stand-in for LibreOffice first on PATH that only leaves a mark.
+class ProtectedDeckTest : public ConvertCommandTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ProtectedDeckTest, IsRefusedWithoutStartingLibreOffice) {
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  WriteBytes(bin / "soffice", "#!/bin/sh\ntouch '" + (scratch_ / "started").string() + "'\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  const std::filesystem::path deck = decks_ / GetParam();
+  std::filesystem::copy_file(std::filesystem::path(QUILLET_TEST_DATA) / GetParam(), deck);
+  const std::string command = "PATH=" + Quote(bin.string()) + ":$PATH " + Quote(QUILLET_BINARY) + " convert " +
+                              Quote(deck.string()) + " -o " + Quote(out_.Path().string()) + " 2>&1";
+  const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", command}, {});
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.output, "quillet convert: " + deck.string() +
+                                " is protected by a password; open it in Impress or PowerPoint, remove the password "
+                                "(save a copy without one) and convert that copy\n");
+  EXPECT_FALSE(std::filesystem::exists(scratch_ / "started"));
+  EXPECT_TRUE(AllNames(out_.Path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Decks, ProtectedDeckTest,
+                         ::testing::Values("protected.ppt", "protected.pptx", "protected.odp"));
 
 TEST_F(ConvertCommandTest, FailedPageRenameIsAFailureAndKeepsEarlierOutputs) {
   WriteBytes(out_ / "talk.swf", "earlier movie");

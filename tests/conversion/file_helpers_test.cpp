@@ -104,5 +104,13 @@ TEST(ListFilesTest, MissingFolderIsAnError) {
   EXPECT_THROW(ListFiles(folder / "missing"), Error);
 }
 
+// Names from older disks (Windows-1252, Latin-1) become UTF-8; UTF-8 stays.
+TEST(NameAsUtf8Test, ReadsOtherNamesAsWindows1252) {
+  EXPECT_EQ(NameAsUtf8("r\xE9sum\xE9"), "r\u00E9sum\u00E9");
+  EXPECT_EQ(NameAsUtf8("\x93talk\x94 \x80"), "\u201Ctalk\u201D \u20AC");
+  EXPECT_EQ(NameAsUtf8("caf\u00E9 \u4E2D"), "caf\u00E9 \u4E2D");
+  EXPECT_EQ(NameAsUtf8("\xC3"), "\u00C3");  // a cut-off sequence is not UTF-8
+}
+
 }  // namespace
 }  // namespace quillet
