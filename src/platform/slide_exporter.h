@@ -64,6 +64,9 @@ class SlideExportCancelled : public std::exception {
 // .pdf and their close relatives), in any letter case.
 bool IsDeckExtension(const std::filesystem::path& deck);
 
+// True for a .pdf deck (any letter case), which goes straight to poppler.
+bool IsPdfDeck(const std::filesystem::path& deck);
+
 // Writes Slide1.jpg ... SlideN.jpg into `folder` (which must exist) and returns
 // N. The scratch folder is made inside `folder` as a hidden folder and removed
 // before returning. Throws quillet::Error, naming the deck, when LibreOffice is
@@ -72,6 +75,27 @@ bool IsDeckExtension(const std::filesystem::path& deck);
 // password-protected PDF.
 int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path& folder,
                  const SlideExportSettings& settings);
+
+// A deck printed to PDF by LibreOffice: the PDF, or why there is none.
+struct PrintedDeck {
+  std::filesystem::path pdf;
+  std::string error;  // a message naming the deck; empty when `pdf` is there
+  FailureCause cause = FailureCause::kOther;
+};
+
+// Prints every deck to PDF in one LibreOffice run, inside `scratch` (which
+// must exist and is the caller's to remove); one entry per deck, in order. A
+// deck LibreOffice cannot open fails alone; should LibreOffice crash, the
+// decks it left without a PDF are tried again one by one. Throws
+// quillet::Error when LibreOffice is not installed and SlideExportCancelled
+// when isCancelled answered true.
+std::vector<PrintedDeck> PrintDecksToPdf(const std::vector<std::filesystem::path>& decks,
+                                         const std::filesystem::path& scratch, const SlideExportSettings& settings);
+
+// Renders the pages of `pdf`, the PDF of `deck`, and hands each slide's
+// picture to `consume`, as the ExportSlides below does.
+int RenderSlides(const std::filesystem::path& pdf, const std::filesystem::path& deck,
+                 const SlideExportSettings& settings, const ExportedSlideConsumer& consume);
 
 // As ExportSlides, but hands each slide's picture to `consume` instead of
 // writing it. When a slide or `consume` fails, no further slide is started,
