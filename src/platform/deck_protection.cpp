@@ -41,9 +41,19 @@ class Owned {
   T* object_;
 };
 
+void IgnoreGsfMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+// libgsf warns on stderr about every broken OLE2 file it is shown; what it
+// finds is judged here, and the user hears one line about the deck.
 void InitialiseGsf() {
   static std::once_flag once;
-  std::call_once(once, [] { gsf_init(); });
+  std::call_once(once, [] {
+    gsf_init();
+    for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip"}) {
+      g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+                        IgnoreGsfMessage, nullptr);
+    }
+  });
 }
 
 std::uint32_t LittleEndian(const guint8* bytes, int count) {

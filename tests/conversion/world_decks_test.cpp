@@ -74,6 +74,13 @@ TEST(WorldDecksTest, EachConvertsWholeOrIsRefusedCleanly) {
     EXPECT_FALSE(ReadBytes(out / (base + ".html")).empty()) << name;
     EXPECT_FALSE(ReadBytes(out / (base + ".swf.js")).empty()) << name;
   }
+  // Quillet's own lines only: nothing a library printed on its way.
+  std::istringstream lines(outcome.output);
+  for (std::string line; std::getline(lines, line);) {
+    const bool own = line.rfind("quillet convert: ", 0) == 0 || line.rfind("Page:  ", 0) == 0 ||
+                     line.rfind("Movie: ", 0) == 0 || line == "Conversion complete." || line.empty();
+    EXPECT_TRUE(own) << line;
+  }
   // Nothing but the outputs: no temporary or half-written file.
   for (const std::string& name : written) EXPECT_NE(name[0], '.') << name;
 }
