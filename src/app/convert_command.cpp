@@ -37,7 +37,7 @@ namespace quillet::app {
 namespace {
 
 constexpr const char* kConvertUsage =
-    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--open] [--quiet]\n"
+    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--open] [--quiet]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
@@ -46,6 +46,9 @@ constexpr const char* kConvertUsage =
     "Options:\n"
     "  -o, --output DIR   write into DIR (default: the current folder)\n"
     "  --size SIZE        small (a third of the slide size), medium (half, the default) or big (full)\n"
+    "  --player WHERE     where the page loads the Ruffle player from: online (unpkg.com, the\n"
+    "                     default) or local (copied into DIR/ruffle, so the folder plays with no\n"
+    "                     internet once served from a web server)\n"
     "  --open             open the page in the default browser afterwards\n"
     "  --quiet            print nothing but errors and warnings\n"
     "  -h, --help         show this help\n"
@@ -72,6 +75,7 @@ struct ConvertOptions {
   std::vector<std::string> decks;
   std::string outputFolder;
   int sizeDivisor = 2;
+  PlayerSource player = PlayerSource::kOnline;
   bool open = false;
   bool quiet = false;
   bool help = false;
@@ -126,6 +130,15 @@ ConvertOptions ParseOptions(int argc, char** argv) {
         const std::optional<int> divisor = DivisorForSize(size);
         if (!divisor) throw UsageError("--size must be small, medium or big, not '" + size + "'");
         options.sizeDivisor = *divisor;
+      } else if (argument == "--player" || argument.rfind("--player=", 0) == 0) {
+        const std::string where = argument == "--player" ? valueOf(i, argument) : argument.substr(9);
+        if (where == "online") {
+          options.player = PlayerSource::kOnline;
+        } else if (where == "local") {
+          options.player = PlayerSource::kBesidePage;
+        } else {
+          throw UsageError("--player must be online or local, not '" + where + "'");
+        }
       } else if (argument == "--open") {
         options.open = true;
       } else if (argument == "--quiet" || argument == "-q") {
@@ -272,6 +285,7 @@ int RunConvertPart(int argc, char** argv) {
     job.m_SizeDivisor = options.sizeDivisor;
     ConversionSetup setup;
     setup.programFolder = ProgramFolder();
+    setup.player = options.player;
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
     if (options.decks.size() > 1) {

@@ -282,8 +282,11 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
     slideTexts.resize(listSlide.size());
     const std::string transcript = TranscriptHtml(outputs.baseName, slideTexts);
     pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, width, height,
-                                    transcript) +
+                                    transcript, setup.player) +
                    "\r\n");
+    if (setup.player == PlayerSource::kBesidePage)
+      PlacePlayerBesidePage(FindPlayerFiles(setup.programFolder),
+                            std::filesystem::path(outputs.pagePath).parent_path());
     ThrowIfCancelled(cancel);
     CommitTogether({&movieFile, &scriptFile, &pageFile});
   } catch (const FileWriteError& error) {
@@ -340,6 +343,7 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   CheckedDivisor(job.m_SizeDivisor);
   const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
   CheckOutputFolder(outputFolder);
+  if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
 
   // 2. A work folder of this process alone, emptied.
@@ -359,6 +363,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
                                               ConversionObserver& observer, const CancelFlag& cancel) {
   CheckedDivisor(sizeDivisor);
   CheckOutputFolder(outputFolder);
+  if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
   const std::filesystem::path workRoot = WorkFolderRoot(setup.programFolder);
   CheckOutputOutsideWorkFolder(outputFolder, workRoot);

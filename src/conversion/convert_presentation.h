@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+
 #include <vector>
+#include "conversion/player_files.h"
 
 namespace quillet {
 
@@ -60,6 +62,10 @@ struct ConversionSetup {
   // encoder; 0 means one per processor core. The output is the same for any
   // number.
   int workers = 0;
+  // Where the page loads the Ruffle player from. Beside the page, the
+  // player's files that come with Quillet are put in OUTPUT/ruffle first (a
+  // missing set fails the conversion before anything is exported).
+  PlayerSource player = PlayerSource::kOnline;
 };
 
 struct ConversionOutcome {

@@ -16,6 +16,7 @@ namespace {
 constexpr std::string_view kFileNamePlaceholder = "[[filename]]";
 constexpr std::string_view kWidthPlaceholder = "[[width]]";
 constexpr std::string_view kHeightPlaceholder = "[[height]]";
+constexpr std::string_view kPlayerPlaceholder = "[[player]]";
 constexpr std::string_view kTranscriptPlaceholder = "[[transcript]]";
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
@@ -291,10 +292,11 @@ std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideTex
 }
 
 std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height,
-                             std::string_view transcript) {
+                             std::string_view transcript, PlayerSource player) {
   std::string page = FileNameFiller(pageTemplate, movieFileName, transcript).Fill();
   page = ReplaceAll(std::move(page), kWidthPlaceholder, std::to_string(width));
-  return ReplaceAll(std::move(page), kHeightPlaceholder, std::to_string(height));
+  page = ReplaceAll(std::move(page), kHeightPlaceholder, std::to_string(height));
+  return ReplaceAll(std::move(page), kPlayerPlaceholder, PlayerScriptElement(player));
 }
 
 std::string Base64(std::string_view bytes) {

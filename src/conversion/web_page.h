@@ -6,7 +6,9 @@
 
 #include <string>
 #include <string_view>
+
 #include <vector>
+#include "conversion/player_files.h"
 
 #include "platform/slide_text.h"
 
@@ -40,11 +42,12 @@ std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideTex
 // standing inside a tag, a script, a style or a comment becomes nothing.
 // Every escaping also hides "[" and "]", so neither the name nor the
 // transcript can form a placeholder. Then every "[[width]]" becomes `width`
-// and then every "[[height]]" becomes `height`, as decimal text. Placeholders
-// are matched exactly (case-sensitive); every other character is left as it
-// is.
+// and then every "[[height]]" becomes `height`, as decimal text. Last, every
+// "[[player]]" becomes the <script> element that loads the Ruffle player
+// from `player` (PlayerScriptElement). Placeholders are matched exactly
+// (case-sensitive); every other character is left as it is.
 std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height,
-                             std::string_view transcript = {});
+                             std::string_view transcript = {}, PlayerSource player = PlayerSource::kOnline);
 
 // The movie as a script: (window.swfData = window.swfData || {})["NAME.swf"] = "BASE64";
 std::string MovieScript(const std::string& movieFileName, std::string_view movieBytes);

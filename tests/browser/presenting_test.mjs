@@ -8,6 +8,11 @@
 //   - opens page.html#5 and sees slide 5 (and, served, #13 opens slide 1);
 //   - presses F: the player is the full-screen element and the slide has not
 //     changed; Escape leaves full screen.
+// Then two decks are converted in one call with --player local: the folder
+// holds one copy of the pinned player's files, byte for byte the npm
+// package's; served from loopback the page plays and asks nothing of any
+// other host; opened from disk, where Chromium refuses the player's own
+// fetches, it says in one sentence to serve the folder.
 //
 // Usage: node presenting_test.mjs --quillet PATH/quillet --work DIR
 import { execFileSync } from 'node:child_process';
@@ -15,7 +20,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import {
-  decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference, moviePictures,
+  decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference, moviePictures, ruffleDir,
   screenshotPixels, startServer, waitFor, waitForMovie,
 } from './harness.mjs';
 
@@ -57,13 +62,14 @@ function pdfDeck(pages) {
   return Buffer.from(text, 'latin1');
 }
 
-function convert(folder) {
-  fs.rmSync(folder, { recursive: true, force: true });
-  fs.mkdirSync(path.join(folder, 'out'), { recursive: true });
+// Converts the 12-page deck into folder/out (with `more`, more decks and
+// options in the same call).
+function convert(folder, out = path.join(folder, 'out'), more = []) {
+  fs.rmSync(out, { recursive: true, force: true });
+  fs.mkdirSync(out, { recursive: true });
   const deck = path.join(folder, 'deck.pdf');
   fs.writeFileSync(deck, pdfDeck(slideCount));
-  const out = path.join(folder, 'out');
-  execFileSync(options.quillet, ['convert', deck, '-o', out, '--quiet']);
+  execFileSync(options.quillet, ['convert', deck, ...more, '-o', out, '--quiet']);
   const references = moviePictures(fs.readFileSync(path.join(out, 'deck.swf'))).map((jpeg, index) => {
     const file = path.join(folder, `reference${index + 1}.jpg`);
     fs.writeFileSync(file, jpeg);
@@ -168,6 +174,58 @@ async function fullScreen(browser, url, references, mode) {
   await page.close();
 }
 
+// Served from loopback with the player beside the page: it plays, and every
+// request stays on loopback.
+async function localPlayerServed(browser, url, references) {
+  const outside = [];
+  const record = (request) => {
+    if (!/^http:\/\/127\.0\.0\.1[:/]/.test(request.url())) outside.push(request.url());
+  };
+  browser.context.on('request', record);
+  try {
+    const { page, expectSlide } = await openPage(browser, url, references, 'local player');
+    await expectSlide(1, 'opened');
+    await page.keyboard.press('PageDown');
+    await expectSlide(2, 'PageDown');
+    const script = await page.evaluate(() => document.getElementById('player-script').src);
+    if (!script.endsWith('/ruffle/ruffle.js')) throw new Error(`the page loads the player from ${script}`);
+    if (outside.length > 0) throw new Error(`the page asked other hosts: ${outside.join(' ')}`);
+    console.log(`  local player: plays from ${script}, no request beyond loopback`);
+    await page.close();
+  } finally {
+    browser.context.off('request', record);
+  }
+}
+
+async function localPlayerFromDisk(browser, url) {
+  const page = await browser.newPage({ width: 800, height: 600 });
+  await forceRuffleTestConfig(page);
+  await page.goto(url);
+  const note = await waitFor(() => page.evaluate(() => {
+    const element = document.getElementById('note');
+    return element && !element.hidden ? element.textContent : null;
+  }), 'the page\'s note', 15000);
+  if (!note.includes('serve the folder with a web server')) throw new Error(`the note reads ${JSON.stringify(note)}`);
+  if (note.split(/[.!?](\s|$)/).filter((part) => part.trim() !== '').length !== 1) {
+    throw new Error(`the note is not one sentence: ${JSON.stringify(note)}`);
+  }
+  console.log(`  local player from disk: ${note}`);
+  await page.close();
+}
+
+// The player's files beside the pages are the pinned package's, once.
+function expectPlayerFiles(folder) {
+  const copied = fs.readdirSync(path.join(folder, 'ruffle')).sort();
+  const wanted = fs.readdirSync(ruffleDir).filter((name) => /\.(js|wasm)$/.test(name)).sort();
+  for (const name of wanted) {
+    if (!copied.includes(name)) throw new Error(`ruffle/${name} is missing beside the pages`);
+    if (!fs.readFileSync(path.join(folder, 'ruffle', name)).equals(fs.readFileSync(path.join(ruffleDir, name)))) {
+      throw new Error(`ruffle/${name} differs from the npm package's`);
+    }
+  }
+  console.log(`  ruffle/: ${copied.length} files, the package's ${wanted.length} scripts and programs among them`);
+}
+
 const started = Date.now();
 const { out, references } = convert(options.work);
 const server = await startServer(out);
@@ -181,6 +239,19 @@ const steps = [
   ['#5, opened from disk', () => startAt(browser, fromDisk, references, 'file', '#5', 5)],
   ['#13, served over http', () => startAt(browser, served, references, 'http', '#13', 1)],
   ['full screen, served over http', () => fullScreen(browser, served, references, 'http')],
+  ['--player local, two decks in one call', async () => {
+    const local = path.join(options.work, 'local');
+    fs.writeFileSync(path.join(options.work, 'second.pdf'), pdfDeck(3));
+    convert(options.work, local, [path.join(options.work, 'second.pdf'), '--player', 'local']);
+    expectPlayerFiles(local);
+    const localServer = await startServer(local);
+    try {
+      await localPlayerServed(browser, `${localServer.url}/deck.html`, references);
+    } finally {
+      await localServer.close();
+    }
+    await localPlayerFromDisk(browser, pathToFileURL(path.join(local, 'second.html')).href);
+  }],
 ];
 let failed = 0;
 try {
