@@ -3,6 +3,7 @@
 #include "ui/form1.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -76,10 +77,11 @@ constexpr std::array kSizeNames{"small", "medium", "big"};
 std::filesystem::path ToPath(const QString& text) { return std::filesystem::path(text.toStdString()); }
 
 // picSkin's children, top first.
-constexpr std::array kStackingOrder{
-    "picProgress",   "txtPPT",          "txtSwf",    "lblSize2",      "lblSize1",     "lblSize0",       "imgSizeDot",
-    "LabelProgress", "LabelAbout",      "Image3",    "LabelClose",    "LabelMin",     "Image2",         "Image1",
-    "LabelSave",     "ImageSaveasOver", "LabelOpen", "ImageOpenOver", "LabelConvert", "imgConvertOver", "LabelMove"};
+constexpr std::array kStackingOrder{"picProgress",    "txtPPT",          "txtSwf",     "cboPlayer",     "lblSize2",
+                                    "lblSize1",       "lblSize0",        "imgSizeDot", "LabelProgress", "LabelAbout",
+                                    "Image3",         "LabelClose",      "LabelMin",   "Image2",        "Image1",
+                                    "LabelSave",      "ImageSaveasOver", "LabelOpen",  "ImageOpenOver", "LabelConvert",
+                                    "imgConvertOver", "LabelMove"};
 
 QLineEdit* MakePathField(const char* name, const TwipRect& area, QWidget* parent) {
   auto* field = new QLineEdit(parent);
@@ -136,6 +138,8 @@ void Form1::RestoreSettings() {
   if (!settings_) return;
   const QString folder = settings_->value(QString::fromUtf8(kOutputFolderKey)).toString();
   if (!folder.isEmpty() && QFileInfo(QDir::fromNativeSeparators(folder)).isDir()) txtSwf_->setText(folder);
+  const int player = cboPlayer_->findData(settings_->value(QString::fromUtf8(kPlayerKey)).toString());
+  if (player >= 0) cboPlayer_->setCurrentIndex(player);
   const QString size = settings_->value(QString::fromUtf8(kSizeKey)).toString();
   for (int index = 0; index < kSizeChoiceCount; ++index) {
     if (size == QString::fromUtf8(kSizeNames[static_cast<std::size_t>(index)])) {
@@ -167,6 +171,23 @@ void Form1::BuildSkin() {
 
   txtPPT_ = MakePathField("txtPPT", kTxtPPTArea, picSkin_);
   txtSwf_ = MakePathField("txtSwf", kTxtSwfArea, picSkin_);
+
+  // Where the page loads the Ruffle player from; remembered.
+  cboPlayer_ = new QComboBox(picSkin_);
+  cboPlayer_->setObjectName(QStringLiteral("cboPlayer"));
+  cboPlayer_->addItem(QStringLiteral("player: online"), QStringLiteral("online"));
+  cboPlayer_->addItem(QStringLiteral("player: beside the page"), QStringLiteral("local"));
+  cboPlayer_->setGeometry(ToPixels(kPlayerChoiceArea));
+  cboPlayer_->setAccessibleName(QStringLiteral("Player"));
+  cboPlayer_->setToolTip(
+      QStringLiteral("Where the page loads the Ruffle player from: online (unpkg.com), or from a folder ruffle "
+                     "copied beside the page, which plays with no internet once the folder is served"));
+  cboPlayer_->setAttribute(Qt::WA_NoMousePropagation);
+  QFont playerFont = cboPlayer_->font();
+  playerFont.setPointSizeF(playerFont.pointSizeF() * 0.85);
+  cboPlayer_->setFont(playerFont);
+  connect(cboPlayer_, &QComboBox::activated, this,
+          [this](int index) { Remember(kPlayerKey, cboPlayer_->itemData(index).toString()); });
 
   imgSizeDot_ = new SkinPicture(SizeDotArt(ratio), picSkin_);
   imgSizeDot_->setObjectName(QStringLiteral("imgSizeDot"));
@@ -359,6 +380,8 @@ void Form1::cmdConvert_Click() {
   progress_->Start();
   ConversionSetup setup;
   setup.programFolder = std::filesystem::path(QDir::fromNativeSeparators(programFolder_).toStdString());
+  setup.player = cboPlayer_->currentData().toString() == QStringLiteral("local") ? PlayerSource::kBesidePage
+                                                                                 : PlayerSource::kOnline;
   runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(), setup);
 }
 

@@ -23,6 +23,7 @@
 #include "ui/form_layout.h"
 #include "ui/progress_display.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QSettings;
@@ -41,7 +42,8 @@ inline constexpr const char* kCancellingCaption = "Cancelling...";
 
 // What the window keeps between runs (QSettings keys, ~/.config/quillet/).
 inline constexpr const char* kOutputFolderKey = "outputFolder";
-inline constexpr const char* kSizeKey = "size";  // small, medium or big
+inline constexpr const char* kSizeKey = "size";      // small, medium or big
+inline constexpr const char* kPlayerKey = "player";  // online or local (beside the page)
 
 struct Form1Services {
   Dialogs& dialogs;
@@ -111,6 +113,7 @@ class Form1 : public QWidget {
   SkinSurface* picSkin_ = nullptr;
   QLineEdit* txtPPT_ = nullptr;
   QLineEdit* txtSwf_ = nullptr;
+  QComboBox* cboPlayer_ = nullptr;  // where the page loads the player from
   SkinPicture* imgSizeDot_ = nullptr;
   SkinPicture* picProgress_ = nullptr;
   QLabel* LabelProgress_ = nullptr;

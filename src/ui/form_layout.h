@@ -33,6 +33,7 @@ inline constexpr TwipRect kSkinArea{0, 15, 6660, 3900};  // picSkin, 1 pixel dow
 inline constexpr TwipRect kTxtPPTArea{555, 1710, 3360, 225};
 inline constexpr TwipRect kTxtSwfArea{585, 2160, 3345, 225};
 inline constexpr TwipRect kSizeDotArea{1740, 1445, 150, 150};
+inline constexpr TwipRect kPlayerChoiceArea{3300, 1320, 2250, 330};  // right of the sizes
 inline constexpr TwipRect kProgressArea{1755, 3540, 3405, 105};
 inline constexpr TwipRect kLabelProgressArea{3075, 3300, 240, 195};
 

@@ -336,10 +336,34 @@ TEST_F(ConvertCommandTest, BatchProgressShowsTheDeckCount) {
   EXPECT_NE(bar.output.find("] 50%  slide 2/2  deck 2/2"), std::string::npos) << bar.output;
 }
 
+// --player local: one copy of the player beside the pages of two decks; a
+// program without the player's files says how to get them and converts nothing.
+TEST_F(ConvertCommandTest, PlayerBesideThePage) {
+  const CommandRun run =
+      Convert({Deck("a.pdf", 1), Deck("b.pdf", 1), "-o", out_.Path().string(), "--player", "local"}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::is_regular_file(out_ / "ruffle" / "ruffle.js"));
+  EXPECT_NE(ReadBytes(out_ / "b.html").find("<script id=\"player-script\" src=\"ruffle/ruffle.js\">"),
+            std::string::npos);
+
+  const std::filesystem::path bare = scratch_ / "bare" / "bin";
+  std::filesystem::create_directories(bare);
+  std::filesystem::copy_file(QUILLET_BINARY, bare / "quillet");
+  const std::filesystem::path elsewhere = scratch_ / "elsewhere";
+  std::filesystem::create_directories(elsewhere);
+  const ChildOutcome refused = RunChildProcess(
+      {(bare / "quillet").string(), "convert", Deck("c.pdf", 1), "-o", elsewhere.string(), "--player=local"}, {});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.output.find("run scripts/install-deps"), std::string::npos) << refused.output;
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+}
+
 TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   const CommandRun run = Convert({"--help"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--open] [--quiet]\n", 0),
+  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] "
+                          "[--open] [--quiet]\n",
+                          0),
             0u);
   for (const char* point : {"needs LibreOffice Impress", "from the internet", "are replaced"}) {
     EXPECT_NE(run.out.find(point), std::string::npos) << point;

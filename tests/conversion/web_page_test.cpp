@@ -140,20 +140,28 @@ TEST(ShippedTemplateTest, BuiltInPageIsTheShippedTemplate) {
   EXPECT_EQ(std::string(kDefaultPageTemplate), testing::ReadBytes(QUILLET_PAGE_TEMPLATE));
 }
 
-TEST(ShippedTemplateTest, HoldsOnlyTheFourPlaceholdersAndNoneRemainsFilled) {
+TEST(ShippedTemplateTest, HoldsOnlyTheFivePlaceholdersAndNoneRemainsFilled) {
   const std::string page(kDefaultPageTemplate);
   EXPECT_EQ(Count(page, "[["), Count(page, "[[filename]]") + Count(page, "[[width]]") + Count(page, "[[height]]") +
-                                   Count(page, "[[transcript]]"));
+                                   Count(page, "[[transcript]]") + Count(page, "[[player]]"));
   EXPECT_EQ(Count(page, "[[transcript]]"), 1u);
+  EXPECT_EQ(Count(page, "[[player]]"), 1u);
   const std::string transcript = TranscriptHtml("d", {SlideText{"T", {}}});
   EXPECT_EQ(Count(FillPageTemplate(page, "d.swf", 1, 1, transcript), transcript), 1u);
   EXPECT_GE(Count(page, "[[filename]]"), 4u);
   EXPECT_GE(Count(page, "[[width]]"), 2u);
   const std::string filled = Fill(page, "x</script><script>alert(1)</script>.swf", 361, 271);
   EXPECT_EQ(Count(filled, "[["), 0u);
-  EXPECT_EQ(Count(filled, "<script"), Count(page, "<script"));
+  EXPECT_EQ(Count(filled, "<script"), Count(page, "<script") + 1);  // the player's
   EXPECT_NE(filled.find("width=\"361\" height=\"271\""), std::string::npos);
-  EXPECT_NE(filled.find("https://unpkg.com/@ruffle-rs/ruffle"), std::string::npos);
+  // The player at the pinned version, its ruffle.js checked by its hash; or beside the page.
+  const std::string online = "<script id=\"player-script\" src=\"https://unpkg.com/@ruffle-rs/ruffle@" +
+                             std::string(kRuffleVersion) + "/ruffle.js\" integrity=\"sha384-";
+  EXPECT_NE(filled.find(online), std::string::npos);
+  EXPECT_TRUE(std::string(kRuffleIntegrity).size() == 71) << kRuffleIntegrity;  // "sha384-" and 48 bytes in base64
+  const std::string beside = FillPageTemplate(page, "d.swf", 1, 1, {}, PlayerSource::kBesidePage);
+  EXPECT_NE(beside.find("<script id=\"player-script\" src=\"ruffle/ruffle.js\"></script>"), std::string::npos);
+  EXPECT_EQ(beside.find("https://unpkg.com/@ruffle-rs"), std::string::npos);
   for (const char* setting : {"autoplay: \"on\"", "unmuteOverlay: \"hidden\"", "warnOnUnsupportedContent: false"}) {
     EXPECT_NE(filled.find(setting), std::string::npos) << setting;
   }

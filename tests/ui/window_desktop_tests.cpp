@@ -1,6 +1,7 @@
 // The window as an installed desktop program: the default output folder, the
 // choices remembered between runs, a deck handed over on the command line and
 // a file dropped on the window.
+#include <QComboBox>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -71,7 +72,7 @@ class WindowDesktopTests : public QObject {
     QCOMPARE(Open(bin)->Field("txtSwf"), QDir::homePath());  // installed
   }
 
-  void remembersFolderAndSize() {
+  void remembersFolderSizeAndPlayer() {
     QTemporaryDir scratch;
     const QString program = scratch.filePath(QStringLiteral("program"));
     const QString chosen = scratch.filePath(QStringLiteral("slides"));
@@ -83,11 +84,16 @@ class WindowDesktopTests : public QObject {
       first->dialogs.folderAnswers << chosen + QStringLiteral("/");
       Click(*first->form, "LabelSave");
       Click(*first->form, "lblSize0");
+      auto* player = Child<QComboBox>(*first->form, "cboPlayer");
+      QCOMPARE(player->currentData().toString(), QStringLiteral("online"));
+      player->setCurrentIndex(1);
+      emit player->activated(1);
     }
     auto second = Open(program, &settings);
     QCOMPARE(second->Field("txtSwf"), chosen);
     QCOMPARE(second->form->Job().m_SizeDivisor, 3);
     QCOMPARE(Child(*second->form, "imgSizeDot")->x(), 70);
+    QCOMPARE(Child<QComboBox>(*second->form, "cboPlayer")->currentText(), QStringLiteral("player: beside the page"));
 
     QVERIFY(QDir(chosen).removeRecursively());
     auto third = Open(program, &settings);
