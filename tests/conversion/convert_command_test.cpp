@@ -349,6 +349,8 @@ TEST_F(ConvertCommandTest, PlayerBesideThePage) {
   const std::filesystem::path bare = scratch_ / "bare" / "bin";
   std::filesystem::create_directories(bare);
   std::filesystem::copy_file(QUILLET_BINARY, bare / "quillet");
+  const std::filesystem::path part = std::filesystem::path(QUILLET_BINARY).parent_path() / "quillet-convert.so";
+  std::filesystem::copy_file(part, bare / part.filename());
   const std::filesystem::path elsewhere = scratch_ / "elsewhere";
   std::filesystem::create_directories(elsewhere);
   const ChildOutcome refused = RunChildProcess(
