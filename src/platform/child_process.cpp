@@ -111,7 +111,7 @@ std::filesystem::path FindProgram(const std::string& program) {
     if (end == std::string::npos) end = folders.size();
     const std::filesystem::path folder =
         end > start ? std::filesystem::path(folders.substr(start, end - start)) : std::filesystem::path(".");
-    const std::filesystem::path candidate = folder / program;
+    std::filesystem::path candidate = folder / program;
     std::error_code error;
     if (::access(candidate.c_str(), X_OK) == 0 && !std::filesystem::is_directory(candidate, error)) {
       return candidate;

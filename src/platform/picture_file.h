@@ -37,8 +37,8 @@ enum class PixelLayout { kRgb, kBgrx, kXrgb };
 std::string EncodeJpeg(const std::uint8_t* pixels, int width, int height, std::size_t stride, PixelLayout layout,
                        int quality, const std::filesystem::path& name);
 
-// Decodes JPEG bytes as LoadPicture decodes a JPEG file; `name` stands for
+// Decodes JPEG bytes as LoadPicture decodes a JPEG file; `path` stands for
 // them in messages.
-Surface DecodeJpeg(std::string_view bytes, const std::filesystem::path& name);
+Surface DecodeJpeg(std::string_view bytes, const std::filesystem::path& path);
 
 }  // namespace quillet

@@ -231,11 +231,7 @@ Surface ToSurface(const poppler::image& image) {
     for (int x = 0; x < width; ++x) {
       switch (image.format()) {
         case poppler::image::format_argb32:  // native 0xAARRGGBB: B, G, R, A in memory
-          out[3 * x] = row[4 * x + 2];
-          out[3 * x + 1] = row[4 * x + 1];
-          out[3 * x + 2] = row[4 * x];
-          break;
-        case poppler::image::format_rgb24:
+        case poppler::image::format_rgb24:   // native 0xFFRRGGBB, the same layout
           out[3 * x] = row[4 * x + 2];
           out[3 * x + 1] = row[4 * x + 1];
           out[3 * x + 2] = row[4 * x];

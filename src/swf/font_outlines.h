@@ -15,6 +15,7 @@ struct FontFaceLocation {
   std::string file;
   int index = 0;  // face within the file
   bool operator==(const FontFaceLocation&) const = default;
+  // NOLINTNEXTLINE(modernize-use-nullptr): clang-tidy 14 misreads the defaulted <=>
   auto operator<=>(const FontFaceLocation&) const = default;
 };
 

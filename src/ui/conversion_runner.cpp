@@ -92,7 +92,8 @@ void ConversionRunner::ReleaseCompletionBox() {
   released_.notify_all();
 }
 
-void ConversionRunner::Work(JobState job, std::string deckText, std::string outputFolder, ConversionSetup setup) {
+void ConversionRunner::Work(JobState job, const std::string& deckText, const std::string& outputFolder,
+                            const ConversionSetup& setup) {
   ConversionResult result;
   Observer observer(*this);
   try {

@@ -65,7 +65,7 @@ class ConversionRunner : public QObject {
 
  private:
   class Observer;
-  void Work(JobState job, std::string deckText, std::string outputFolder, ConversionSetup setup);
+  void Work(JobState job, const std::string& deckText, const std::string& outputFolder, const ConversionSetup& setup);
   void WaitForCompletionBox();
   void ReleaseCompletionBox();
   void Join();

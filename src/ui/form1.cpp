@@ -18,7 +18,6 @@
 #include <QWindow>
 
 #include <filesystem>
-#include <ranges>
 
 #include "conversion/file_helpers.h"
 #include "platform/program_folder.h"
@@ -246,7 +245,8 @@ void Form1::BuildHotAreas() {
 
 // Raise from the bottom up, so the first of the list ends on top.
 void Form1::Stack() {
-  for (const char* name : std::views::reverse(kStackingOrder)) {
+  for (std::size_t index = kStackingOrder.size(); index-- > 0;) {
+    const char* name = kStackingOrder[index];
     QWidget* child = picSkin_->findChild<QWidget*>(QString::fromUtf8(name));
     Q_ASSERT_X(child, "Form1::Stack", name);
     child->raise();

@@ -32,7 +32,7 @@ class PictureFile : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   fs::path Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const fs::path path = folder_ / name;
+    fs::path path = folder_ / name;
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
