@@ -26,7 +26,7 @@ std::filesystem::path FreeNameBeside(const std::filesystem::path& target, const 
     name += '.';
     name += std::to_string(random() % 1000000000);
     name += suffix;
-    const std::filesystem::path candidate = target.parent_path() / name;
+    std::filesystem::path candidate = target.parent_path() / name;
     std::error_code error;
     if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) return candidate;
   }
@@ -61,7 +61,7 @@ PendingFile::PendingFile(std::filesystem::path path) : target_(std::move(path)) 
     name += '.';
     name += std::to_string(random() % 1000000000);
     name += ".tmp";
-    const std::filesystem::path candidate = folder / name;
+    std::filesystem::path candidate = folder / name;
     std::FILE* file = std::fopen(candidate.c_str(), "wbx");
     if (file != nullptr) {
       std::fclose(file);
