@@ -12,35 +12,37 @@
 namespace quillet::ui {
 
 // Lives on the worker thread; every call becomes a queued call on the runner.
+// Lives only while Work runs; what it posts to the window's thread may run
+// after that, so the posted calls hold the runner, never the observer.
 class ConversionRunner::Observer : public ConversionObserver {
  public:
   explicit Observer(ConversionRunner& runner) : runner_(runner) {}
 
   void ShowProgress(int percent, int, int) override {
-    Post([this, percent] { emit runner_.ProgressShown(percent); });
+    Post([runner = &runner_, percent] { emit runner->ProgressShown(percent); });
   }
   void ShowStatus(const std::string& text) override {
-    Post([this, text = QString::fromStdString(text)] { emit runner_.StatusShown(text); });
+    Post([runner = &runner_, text = QString::fromStdString(text)] { emit runner->StatusShown(text); });
   }
   void ClearProgress() override {
-    Post([this] { emit runner_.ProgressCleared(); });
+    Post([runner = &runner_] { emit runner->ProgressCleared(); });
   }
   void ConversionComplete() override {
     {
       std::lock_guard lock(runner_.mutex_);
       runner_.completionPending_ = true;
     }
-    Post([this] {
-      if (!runner_.cancel_->IsCancelled()) emit runner_.CompletionReached();
-      runner_.ReleaseCompletionBox();
+    Post([runner = &runner_] {
+      if (!runner->cancel_->IsCancelled()) emit runner->CompletionReached();
+      runner->ReleaseCompletionBox();
     });
     runner_.WaitForCompletionBox();
   }
   void Warning(const std::string& text) override {
-    Post([this, text = QString::fromStdString(text)] { emit runner_.WarningRaised(text); });
+    Post([runner = &runner_, text = QString::fromStdString(text)] { emit runner->WarningRaised(text); });
   }
   void OpenPage(const std::filesystem::path& page) override {
-    Post([this, path = QString::fromStdString(page.string())] { emit runner_.PageWritten(path); });
+    Post([runner = &runner_, path = QString::fromStdString(page.string())] { emit runner->PageWritten(path); });
   }
 
  private:
