@@ -44,7 +44,7 @@ bool PresentationExists(Dialogs& dialogs, QWidget* owner, const std::string& pat
 
 // The failure box: what went wrong, then what to do about it.
 QString FailureText(const ConversionResult& result) {
-  const QString what = QStringLiteral("The conversion failed: %1").arg(result.failure);
+  QString what = QStringLiteral("The conversion failed: %1").arg(result.failure);
   switch (result.cause) {
     case FailureCause::kDeckUnreadable:
       return what + QStringLiteral(
