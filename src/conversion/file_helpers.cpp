@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "platform/error.h"
+#include "platform/utf8.h"
 
 namespace quillet {
 namespace {
@@ -75,54 +76,6 @@ std::vector<std::string> ListFiles(const std::filesystem::path& folder) {
 
 namespace {
 
-bool IsValidUtf8(std::string_view text) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const unsigned char lead = static_cast<unsigned char>(text[at]);
-    int length = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-      ++at;
-      continue;
-    }
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      code = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (text.size() - at < static_cast<std::size_t>(length)) return false;
-    for (int i = 1; i < length; ++i) {
-      const unsigned char next = static_cast<unsigned char>(text[at + static_cast<std::size_t>(i)]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    at += static_cast<std::size_t>(length);
-  }
-  return true;
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // Windows-1252's 0x80 to 0x9F; its five unassigned bytes keep their Latin-1
 // meaning.
 constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -133,10 +86,10 @@ constexpr char16_t kWindows1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201
 }  // namespace
 
 std::string NameAsUtf8(const std::string& name) {
-  if (IsValidUtf8(name)) return name;
+  if (utf8::IsValid(name)) return name;
   std::string out;
   for (const unsigned char byte : name) {
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
+    utf8::Append(out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
   }
   return out;
 }

@@ -10,6 +10,8 @@
 #include <cctype>
 #include <cstdint>
 
+#include "platform/utf8.h"
+
 namespace quillet {
 namespace {
 
@@ -172,49 +174,6 @@ std::string ReplaceAll(std::string text, std::string_view placeholder, const std
   return text;
 }
 
-// Decodes one UTF-8 sequence at `at`; invalid bytes give U+FFFD, one byte each.
-char32_t NextCodePoint(std::string_view text, std::size_t& at) {
-  const unsigned char lead = static_cast<unsigned char>(text[at]);
-  int length = 0;
-  char32_t code = 0;
-  if (lead < 0x80) {
-    ++at;
-    return lead;
-  }
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    ++at;
-    return 0xFFFD;
-  }
-  if (text.size() - at < static_cast<std::size_t>(length)) {
-    ++at;
-    return 0xFFFD;
-  }
-  for (int i = 1; i < length; ++i) {
-    const unsigned char next = static_cast<unsigned char>(text[at + static_cast<std::size_t>(i)]);
-    if ((next & 0xC0) != 0x80) {
-      ++at;
-      return 0xFFFD;
-    }
-    code = (code << 6) | (next & 0x3F);
-  }
-  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-    ++at;
-    return 0xFFFD;
-  }
-  at += static_cast<std::size_t>(length);
-  return code;
-}
-
 void AppendUnicodeEscape(std::string& out, char32_t unit) {
   out += "\\u";
   for (int shift = 12; shift >= 0; shift -= 4) out += kHexDigits[(unit >> shift) & 0xF];
@@ -257,7 +216,9 @@ std::string EscapeScriptString(std::string_view text) {
   std::string out;
   std::size_t at = 0;
   while (at < text.size()) {
-    const char32_t code = NextCodePoint(text, at);
+    const utf8::CodePoint point = utf8::Decode(text, at);  // invalid bytes give U+FFFD, one byte each
+    const char32_t code = point.code;
+    at += point.length;
     const bool plain = code < 0x80 && (std::isalnum(static_cast<int>(code)) || code == ' ' || code == '.' ||
                                        code == '-' || code == '_' || code == ',' || code == '(' || code == ')');
     if (plain) {

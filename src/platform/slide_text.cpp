@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/utf8.h"
+
 namespace quillet {
 namespace {
 
@@ -28,34 +30,6 @@ struct Line {
   double typeSize = 0;
   bool spaceAfter = false;
 };
-
-// The code point of the UTF-8 sequence at `at`, and its length; a malformed
-// sequence reads as one byte that is no code point.
-std::pair<char32_t, std::size_t> CodePointAt(std::string_view text, std::size_t at) {
-  const unsigned char lead = static_cast<unsigned char>(text[at]);
-  if (lead < 0x80) return {lead, 1};
-  std::size_t length = 0;
-  char32_t code = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return {0xFFFD, 1};
-  }
-  if (text.size() - at < length) return {0xFFFD, 1};
-  for (std::size_t i = 1; i < length; ++i) {
-    const unsigned char next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) return {0xFFFD, 1};
-    code = (code << 6) | (next & 0x3F);
-  }
-  return {code, length};
-}
 
 bool IsBulletMark(char32_t code) {
   static constexpr char32_t kMarks[] = {
@@ -91,14 +65,18 @@ std::string CleanWord(std::string_view text, bool startsLine) {
   std::size_t at = 0;
   bool leading = startsLine;
   while (at < text.size()) {
-    const auto [code, length] = CodePointAt(text, at);
+    const utf8::CodePoint point = utf8::Decode(text, at);
+    const char32_t code = point.code;
     const bool control = code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0);
     const bool skipped = control || (leading && (IsBulletMark(code) || code == ' ' || code == 0xA0));
     if (!skipped) {
       leading = false;
-      clean.append(text.substr(at, length));
+      if (point.valid)
+        clean.append(text.substr(at, point.length));
+      else
+        utf8::Append(clean, utf8::kReplacement);  // never a malformed byte into the page
     }
-    at += length;
+    at += point.length;
   }
   return clean;
 }

@@ -30,11 +30,12 @@ TEST(ArrangeSlideTextTest, WordsOnOneBaselineMakeALine) {
           Word("of", 114, 100, 20, 20),          // next cell: no space, but a gap
           Word("tab", 160, 100, 30, 20), Word("le\x01", 190, 100, 20, 20),  // one word in two pieces
           Word("\xef\x82\xa7Next", 70, 130, 60, 20),                        // a Wingdings bullet stuck to the word
-          Word("back", 20, 160, 40, 20), Word("left", 10, 160, 30, 20),     // leftwards: a new line
+          Word("back\xed\xa0\x80", 20, 160, 40, 20),  // a surrogate is not UTF-8: one U+FFFD a byte
+          Word("left", 10, 160, 30, 20),              // leftwards: a new line
       },
       540);
   EXPECT_EQ(slide.title, "");
-  EXPECT_EQ(slide.lines, (std::vector<std::string>{"Size of table", "Next", "back", "left"}));
+  EXPECT_EQ(slide.lines, (std::vector<std::string>{"Size of table", "Next", "back\uFFFD\uFFFD\uFFFD", "left"}));
 }
 
 struct TitleCase {
