@@ -164,6 +164,7 @@ int RunEncode(int argc, char** argv) {
   try {
     const Surface picture = LoadPicture(options->input);
     cJpeg encoder;
+    encoder.Threads(0);  // one picture is the whole job: capture on every core (same bytes)
     encoder.Quality(options->quality);
     const std::int32_t* f = options->sampling.factors;
     if (options->grey)

@@ -17,6 +17,9 @@ namespace quillet {
 
 struct cJpegTestAccess;
 
+// A captured plane: zigzag order in a block, blocks in raster order.
+using Coefficients = LargeVector<std::int16_t>;
+
 class cJpeg {
  public:
   cJpeg();
@@ -67,7 +70,7 @@ class cJpeg {
     std::int32_t H = 1;
     std::int32_t V = 1;
     std::int32_t Tq = 0;
-    std::vector<std::int16_t> Data;  // zigzag order in a block, blocks in raster order
+    Coefficients Data;  // zigzag order in a block, blocks in raster order
   };
 
   struct QuantTable {
@@ -137,10 +140,9 @@ class cJpeg {
   // Huffman tables (huffman_tables.cpp)
   static std::int32_t Category(std::int32_t value);
   std::int32_t BuildTables(const std::vector<ScanEntry>& entries, std::int32_t first, std::int32_t last);
-  void CountDCSymbols(const std::vector<std::int16_t>& data, SymbolCounts& counts) const;
-  void CountDCSymbolsInterleaved(const std::vector<std::int16_t>& data, SymbolCounts& counts, std::int32_t H,
-                                 std::int32_t V) const;
-  void CountACSymbols(const std::vector<std::int16_t>& data, SymbolCounts& counts) const;
+  void CountDCSymbols(const Coefficients& data, SymbolCounts& counts) const;
+  void CountDCSymbolsInterleaved(const Coefficients& data, SymbolCounts& counts, std::int32_t H, std::int32_t V) const;
+  void CountACSymbols(const Coefficients& data, SymbolCounts& counts) const;
   std::int64_t FillerBlockCount(const ComponentRecord& component) const;
   static void GenerateOptimalTable(HuffmanTable& table, SymbolCounts& counts);
   static void DeriveHuffmanCodes(HuffmanTable& table, std::int32_t largestSymbol);
@@ -156,8 +158,7 @@ class cJpeg {
   void EmitWord();
   void EnsureRoom();
   void BitWriterFlush();
-  void EncodeBlock(const std::vector<std::int16_t>& D, std::int32_t& s, std::int32_t& P, std::int32_t Td,
-                   std::int32_t Ta);
+  void EncodeBlock(const Coefficients& D, std::int32_t& s, std::int32_t& P, std::int32_t Td, std::int32_t Ta);
   void WriteSOS(const std::vector<ScanEntry>& entries, std::int32_t first, std::int32_t last);
   void EncodeScanSingle(const std::vector<ScanEntry>& entries, std::int32_t position);
   void EncodeScanInterleaved(const std::vector<ScanEntry>& entries, std::int32_t first, std::int32_t last);
@@ -203,8 +204,8 @@ class cJpeg {
   // Work area and output
   std::array<float, kBlockSize> m_Block{};
   std::int32_t m_Threads = 1;
-  std::vector<std::vector<std::int16_t>> m_SparePlanes;  // the previous capture's buffers
-  std::vector<Surface> m_Drawings;                       // the box-filtered planes of the last capture
+  std::vector<Coefficients> m_SparePlanes;  // the previous capture's buffers
+  std::vector<Surface> m_Drawings;          // the box-filtered planes of the last capture
   std::vector<std::uint8_t> m_Data;
   std::int32_t m_Pos = 0;
   std::uint64_t m_BitBuf = 0;   // pending bits, the latest lowest

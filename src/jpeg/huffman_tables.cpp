@@ -50,7 +50,7 @@ std::int32_t cJpeg::Category(std::int32_t value) {
   return std::bit_width(magnitude);
 }
 
-void cJpeg::CountDCSymbols(const std::vector<std::int16_t>& data, SymbolCounts& counts) const {
+void cJpeg::CountDCSymbols(const Coefficients& data, SymbolCounts& counts) const {
   std::int32_t predictor = 0;
   for (std::size_t n = 0; n < data.size(); n += kBlockSize) {
     counts[static_cast<std::size_t>(Category(data[n] - predictor))] += 1;
@@ -61,7 +61,7 @@ void cJpeg::CountDCSymbols(const std::vector<std::int16_t>& data, SymbolCounts& 
 // The DC differences in the order an interleaved scan visits the blocks:
 // MCU rows, MCU columns, then V block rows of H blocks each. Filler blocks,
 // beyond the component's block grid, code a difference of 0.
-void cJpeg::CountDCSymbolsInterleaved(const std::vector<std::int16_t>& data, SymbolCounts& counts, std::int32_t H,
+void cJpeg::CountDCSymbolsInterleaved(const Coefficients& data, SymbolCounts& counts, std::int32_t H,
                                       std::int32_t V) const {
   const std::int32_t mcuColumns = (m_X + 8 * m_Hmax - 1) / (8 * m_Hmax);
   const std::int32_t mcuRows = (m_Y + 8 * m_Vmax - 1) / (8 * m_Vmax);
@@ -98,7 +98,7 @@ void cJpeg::CountDCSymbolsInterleaved(const std::vector<std::int16_t>& data, Sym
   }
 }
 
-void cJpeg::CountACSymbols(const std::vector<std::int16_t>& data, SymbolCounts& counts) const {
+void cJpeg::CountACSymbols(const Coefficients& data, SymbolCounts& counts) const {
   for (std::size_t block = 0; block + kBlockSize <= data.size(); block += kBlockSize) {
     const std::int16_t* coefficients = data.data() + block;
     std::uint64_t nonZero = NonZeroMask(coefficients) & ~std::uint64_t{1};

@@ -128,7 +128,7 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
 
   // The planes are built in the buffers of the capture before last, so a
   // run of captures allocates nothing; every coefficient is written.
-  std::vector<std::vector<std::int16_t>> planesData(m_Comp.size());
+  std::vector<Coefficients> planesData(m_Comp.size());
   for (std::size_t i = 0; i < m_Comp.size() && i < m_SparePlanes.size(); ++i)
     planesData[i] = std::move(m_SparePlanes[i]);
 

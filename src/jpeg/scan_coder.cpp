@@ -171,8 +171,7 @@ inline Magnitude MagnitudeOf(std::int32_t value) {
 // the AC coefficients as run/size symbols with extra bits, ZRL for sixteen
 // zeros before a coefficient and EOB for zeros up to the end. A symbol the
 // statistics did not count has no code: never drop it.
-void cJpeg::EncodeBlock(const std::vector<std::int16_t>& D, std::int32_t& s, std::int32_t& P, std::int32_t Td,
-                        std::int32_t Ta) {
+void cJpeg::EncodeBlock(const Coefficients& D, std::int32_t& s, std::int32_t& P, std::int32_t Td, std::int32_t Ta) {
   if (Td < 0 || Td >= kTableCount || Ta < 0 || Ta >= kTableCount || s < 0 ||
       static_cast<std::size_t>(s) + kBlockSize > D.size())
     throw Error(kSubscriptOutOfRange, "Subscript out of range");
@@ -280,7 +279,7 @@ void cJpeg::EncodeScanInterleaved(const std::vector<ScanEntry>& entries, std::in
 
   WriteSOS(entries, first, last);
   BitWriterReset();
-  std::vector<std::int16_t> filler(kBlockSize, 0);
+  Coefficients filler(kBlockSize, 0);
   for (std::int32_t mcuRow = 0; mcuRow < mcuRows; ++mcuRow) {
     const bool lastRow = mcuRow == mcuRows - 1;
     for (std::int32_t mcuColumn = 0; mcuColumn < mcuColumns; ++mcuColumn) {

@@ -44,7 +44,7 @@ void CheckSize(const std::filesystem::path& path, long long width, long long hei
     Fail(path, "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
+LargeVector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) Fail(path, "no such file");
@@ -53,7 +53,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   if (!in) Fail(path, std::strerror(errno));
   const std::streamoff size = in.tellg();
   if (size < 0) Fail(path, "the file could not be read");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  LargeVector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   in.seekg(0);
   if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) Fail(path, "the file could not be read");
   return bytes;
@@ -61,7 +61,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
 
 enum class Format { kPpm, kPgm, kPng, kJpeg, kUnknown };
 
-Format Recognise(const std::vector<std::uint8_t>& bytes) {
+Format Recognise(const LargeVector<std::uint8_t>& bytes) {
   if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '6') return Format::kPpm;
   if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == '5') return Format::kPgm;
   static constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
@@ -74,7 +74,7 @@ Format Recognise(const std::vector<std::uint8_t>& bytes) {
 // the end of the line.
 class NetpbmHeader {
  public:
-  NetpbmHeader(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& path)
+  NetpbmHeader(const LargeVector<std::uint8_t>& bytes, const std::filesystem::path& path)
       : bytes_(bytes), path_(path) {}
 
   long long Number() {
@@ -116,12 +116,12 @@ class NetpbmHeader {
     }
   }
 
-  const std::vector<std::uint8_t>& bytes_;
+  const LargeVector<std::uint8_t>& bytes_;
   const std::filesystem::path& path_;
   std::size_t pos_ = 0;
 };
 
-Surface DecodeNetpbm(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& path, int channels) {
+Surface DecodeNetpbm(const LargeVector<std::uint8_t>& bytes, const std::filesystem::path& path, int channels) {
   NetpbmHeader header(bytes, path);
   header.Skip(2);
   const long long width = header.Number();
@@ -158,7 +158,7 @@ Surface DecodeNetpbm(const std::vector<std::uint8_t>& bytes, const std::filesyst
   return picture;
 }
 
-Surface DecodePng(const std::vector<std::uint8_t>& bytes, const std::filesystem::path& path) {
+Surface DecodePng(const LargeVector<std::uint8_t>& bytes, const std::filesystem::path& path) {
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
@@ -183,7 +183,7 @@ Surface DecodePng(const std::vector<std::uint8_t>& bytes, const std::filesystem:
 }  // namespace
 
 Surface LoadPicture(const std::filesystem::path& path) {
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  const LargeVector<std::uint8_t> bytes = ReadWholeFile(path);
   if (bytes.empty()) Fail(path, "the file is empty");
   switch (Recognise(bytes)) {
     case Format::kPpm: return DecodeNetpbm(bytes, path, 3);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/large_buffer.h"
+
 namespace quillet {
 
 struct Rgb {
@@ -32,8 +34,8 @@ class Surface {
   std::uint8_t* Row(int y) { return pixels_.data() + static_cast<std::size_t>(y) * Stride(); }
   const std::uint8_t* Row(int y) const { return pixels_.data() + static_cast<std::size_t>(y) * Stride(); }
   std::size_t Stride() const { return static_cast<std::size_t>(width_) * 3; }
-  const std::vector<std::uint8_t>& Bytes() const { return pixels_; }
-  std::vector<std::uint8_t>& Bytes() { return pixels_; }
+  const LargeVector<std::uint8_t>& Bytes() const { return pixels_; }
+  LargeVector<std::uint8_t>& Bytes() { return pixels_; }
 
   // Makes the surface width x height, all black, keeping its buffer.
   void Reset(int width, int height);
@@ -43,7 +45,7 @@ class Surface {
  private:
   int width_ = 0;
   int height_ = 0;
-  std::vector<std::uint8_t> pixels_;
+  LargeVector<std::uint8_t> pixels_;
 };
 
 // The halftone stretch: the source rectangle (left, top, width, height) of

@@ -194,7 +194,7 @@ std::vector<std::vector<Surface>> FramePictures(const SwfFile& movie) {
 
 Rgb MeanColour(const Surface& picture) {
   std::uint64_t sums[3] = {0, 0, 0};
-  const std::vector<std::uint8_t>& bytes = picture.Bytes();
+  const auto& bytes = picture.Bytes();
   for (std::size_t i = 0; i < bytes.size(); ++i) sums[i % 3] += bytes[i];
   const std::uint64_t pixels = std::max<std::uint64_t>(1, bytes.size() / 3);
   return Rgb{static_cast<std::uint8_t>(sums[0] / pixels), static_cast<std::uint8_t>(sums[1] / pixels),

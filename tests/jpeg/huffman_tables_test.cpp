@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <random>
+#include <span>
 
 #include "platform/error.h"
 #include "test_access.h"
@@ -232,7 +233,7 @@ TEST(CountACSymbols, RunsZrlAndEob) {
 // The MCU walk written with block coordinates: MCU rows, MCU columns, V rows
 // of H blocks; a block outside the component's grid is a filler (DC
 // difference 0, predictor unchanged).
-Counts ReferenceInterleavedDc(const std::vector<std::int16_t>& data, int width, int height, int hmax, int vmax, int h,
+Counts ReferenceInterleavedDc(std::span<const std::int16_t> data, int width, int height, int hmax, int vmax, int h,
                               int v) {
   const int mcuColumns = (width + 8 * hmax - 1) / (8 * hmax);
   const int mcuRows = (height + 8 * vmax - 1) / (8 * vmax);

@@ -56,12 +56,18 @@ struct cJpegTestAccess {
   static std::int32_t BuildTables(cJpeg& j, const std::vector<Entry>& e, std::int32_t first, std::int32_t last) {
     return j.BuildTables(e, first, last);
   }
-  static void CountDCSymbols(cJpeg& j, const std::vector<std::int16_t>& d, Counts& c) { j.CountDCSymbols(d, c); }
-  static void CountDCSymbolsInterleaved(cJpeg& j, const std::vector<std::int16_t>& d, Counts& c, std::int32_t h,
-                                        std::int32_t v) {
-    j.CountDCSymbolsInterleaved(d, c, h, v);
+  template <class Data>
+  static void CountDCSymbols(cJpeg& j, const Data& d, Counts& c) {
+    j.CountDCSymbols(Coefficients(d.begin(), d.end()), c);
   }
-  static void CountACSymbols(cJpeg& j, const std::vector<std::int16_t>& d, Counts& c) { j.CountACSymbols(d, c); }
+  template <class Data>
+  static void CountDCSymbolsInterleaved(cJpeg& j, const Data& d, Counts& c, std::int32_t h, std::int32_t v) {
+    j.CountDCSymbolsInterleaved(Coefficients(d.begin(), d.end()), c, h, v);
+  }
+  template <class Data>
+  static void CountACSymbols(cJpeg& j, const Data& d, Counts& c) {
+    j.CountACSymbols(Coefficients(d.begin(), d.end()), c);
+  }
   static void GenerateOptimalTable(Table& t, Counts& c) { cJpeg::GenerateOptimalTable(t, c); }
   static void DeriveHuffmanCodes(Table& t, std::int32_t largest) { cJpeg::DeriveHuffmanCodes(t, largest); }
 
@@ -77,9 +83,9 @@ struct cJpegTestAccess {
   static std::vector<std::uint8_t> Output(cJpeg& j) { return {j.m_Data.begin(), j.m_Data.begin() + j.m_Pos}; }
   static void PutBits(cJpeg& j, std::int32_t mask, std::int32_t value) { j.PutBits(mask, value); }
   static void BitWriterFlush(cJpeg& j) { j.BitWriterFlush(); }
-  static void EncodeBlock(cJpeg& j, const std::vector<std::int16_t>& d, std::int32_t& s, std::int32_t& p,
-                          std::int32_t td, std::int32_t ta) {
-    j.EncodeBlock(d, s, p, td, ta);
+  template <class Data>
+  static void EncodeBlock(cJpeg& j, const Data& d, std::int32_t& s, std::int32_t& p, std::int32_t td, std::int32_t ta) {
+    j.EncodeBlock(Coefficients(d.begin(), d.end()), s, p, td, ta);
   }
   static void EncodeScans(cJpeg& j, const std::vector<Entry>& e, std::int32_t first, std::int32_t last) {
     j.EncodeScans(e, first, last);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 namespace quillet {
@@ -110,6 +111,21 @@ TEST(BoxFilter, EmptySizesGiveAnEmptySurface) {
   const Surface src(4, 4);
   EXPECT_TRUE(BoxFilter(src, 0, 3).Empty());
   EXPECT_TRUE(BoxFilter(src, 0, 0, -1, 4, 2, 2).Empty());
+}
+
+// Large buffers are their own 2 MiB-aligned mappings; growing across the
+// threshold and shrinking back keep every value.
+TEST(LargeBuffer, KeepsValuesAcrossTheThresholdAndIsAligned) {
+  LargeVector<std::uint32_t> values;
+  const std::size_t big = large_buffer::kThreshold / sizeof(std::uint32_t) * 3 + 7;
+  for (std::uint32_t i = 0; i < big; ++i) values.push_back(i * 2654435761U);
+  EXPECT_EQ(reinterpret_cast<std::uintptr_t>(values.data()) % (std::size_t{2} << 20), 0U);
+  values.resize(10);
+  values.shrink_to_fit();
+  LargeVector<std::uint32_t> copy = values;
+  copy.resize(big, 5);
+  for (std::uint32_t i = 0; i < 10; ++i) ASSERT_EQ(copy[i], i * 2654435761U);
+  EXPECT_EQ(copy.back(), 5U);
 }
 
 }  // namespace

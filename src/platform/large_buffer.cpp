@@ -1,0 +1,39 @@
+#include "platform/large_buffer.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+#include <new>
+
+namespace quillet::large_buffer {
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+std::size_t RoundUp(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+}  // namespace
+
+void* Allocate(std::size_t bytes) {
+  const std::size_t size = RoundUp(bytes);
+  if (size < bytes || size + kHugePage < size) throw std::bad_alloc();
+  // Map one huge page more than needed and give back what lies outside the
+  // aligned part.
+  void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  if (aligned > start) munmap(mapped, aligned - start);
+  const std::uintptr_t end = start + size + kHugePage;
+  if (end > aligned + size) munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+  // Only advice: where huge pages are off, the buffer works with small ones.
+  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+  return reinterpret_cast<void*>(aligned);
+}
+
+void Release(void* at, std::size_t bytes) {
+  if (at != nullptr) munmap(at, RoundUp(bytes));
+}
+
+}  // namespace quillet::large_buffer
