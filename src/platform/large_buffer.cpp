@@ -22,14 +22,13 @@ void* Allocate(std::size_t bytes) {
   // aligned part.
   void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  const auto start = reinterpret_cast<std::uintptr_t>(mapped);
-  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
-  if (aligned > start) munmap(mapped, aligned - start);
-  const std::uintptr_t end = start + size + kHugePage;
-  if (end > aligned + size) munmap(reinterpret_cast<void*>(aligned + size), end - (aligned + size));
+  const std::size_t skip = (kHugePage - reinterpret_cast<std::uintptr_t>(mapped) % kHugePage) % kHugePage;
+  char* const aligned = static_cast<char*>(mapped) + skip;
+  if (skip > 0) munmap(mapped, skip);
+  if (skip < kHugePage) munmap(aligned + size, kHugePage - skip);
   // Only advice: where huge pages are off, the buffer works with small ones.
-  madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
-  return reinterpret_cast<void*>(aligned);
+  madvise(aligned, size, MADV_HUGEPAGE);
+  return aligned;
 }
 
 void Release(void* at, std::size_t bytes) {
