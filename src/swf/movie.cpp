@@ -146,48 +146,82 @@ void Action::MakeActionGotoFrameOfVariable(const std::string& variable, std::int
   if (frameCount < 1 || frameCount > kLargestFrame + 1)
     Fail("MakeActionGotoFrameOfVariable",
          "the frame count " + std::to_string(frameCount) + " is outside 1 to " + std::to_string(kLargestFrame + 1));
+  using Records = std::vector<ActionRecord>;
   const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
   const auto push = [](std::vector<PushValue> values) {
     return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
   };
-  const auto branch = [](ActionCode code, std::int16_t offset) {
-    return ActionRecord{.code = code, .branchOffset = offset};
+  // The bytes of `records`, which a branch or a function body holds: the
+  // variable's name is in them three times.
+  const auto length = [&variable](const Records& records) {
+    const std::size_t bytes = ActionLength(records);
+    if (bytes > 0x7FFF)
+      Fail("MakeActionGotoFrameOfVariable",
+           "the variable name of " + std::to_string(variable.size()) + " bytes is too long for the action's branches");
+    return bytes;
   };
-  // Byte lengths of what the branches skip: "If" jumps to the Pop that drops
-  // n, the Jump after GotoFrame2 skips that Pop.
-  constexpr std::int16_t kIfLength = 5;
-  constexpr std::int16_t kPushIntegerLength = 8;  // code, length, type, UI32
-  constexpr std::int16_t kGotoLength = 4;
-  constexpr std::int16_t kJumpLength = 5;
-  const std::int16_t toPopFromThird = kGotoLength + kJumpLength;
-  const std::int16_t toPopFromSecond = 1 + kPushIntegerLength + 1 + kIfLength + toPopFromThird;
-  const std::int16_t toPopFromFirst = 1 + kPushIntegerLength + 1 + kIfLength + toPopFromSecond;
+  // A Jump or If over the records `skipped`, which follow it.
+  const auto branchOver = [&length](ActionCode code, const Records& skipped) {
+    return ActionRecord{.code = code, .branchOffset = static_cast<std::int16_t>(length(skipped))};
+  };
+  const auto join = [](std::initializer_list<Records> parts) {
+    Records records;
+    for (const Records& part : parts) records.insert(records.end(), part.begin(), part.end());
+    return records;
+  };
+  // Properties of the timeline the action runs on (target ""), by index.
+  constexpr std::int32_t kTotalFrames = 5;
+  constexpr std::int32_t kVisible = 7;
+  constexpr std::int32_t kFramesLoaded = 12;
+  const auto getProperty = [&](std::int32_t index) {
+    return Records{push({"", index}), simple(ActionCode::kGetProperty)};
+  };
+  const auto setProperty = [&](std::int32_t index, std::int32_t value) {
+    return Records{push({"", index, value}), simple(ActionCode::kSetProperty)};
+  };
+  const ActionRecord goToN{.code = ActionCode::kGotoFrame2, .play = false};
+
+  // Players load a movie's frames one after the other while it already
+  // plays, and a go-to goes no further than the last frame loaded. So while
+  // _framesloaded < _totalframes (false, too, in a player without them),
+  // the timeline waits hidden rather than show the first frame: n goes back
+  // into the variable, and an onEnterFrame handler makes the go-to once
+  // every frame is loaded, shows the timeline again and removes itself.
+  const Records loading = join({getProperty(kFramesLoaded), getProperty(kTotalFrames), {simple(ActionCode::kLess2)}});
+  const Records whenLoaded = join({{push({"onEnterFrame", Undefined{}}), simple(ActionCode::kSetVariable)},
+                                   setProperty(kVisible, 1),
+                                   {push({variable}), simple(ActionCode::kGetVariable), push({variable, Undefined{}}),
+                                    simple(ActionCode::kSetVariable), goToN}});
+  const Records handler = join({loading, {branchOver(ActionCode::kIf, whenLoaded)}, whenLoaded});
+  const Records pop = {simple(ActionCode::kPop)};
+  const Records wait =
+      join({{push({variable}), simple(ActionCode::kStackSwap), simple(ActionCode::kSetVariable)},
+            setProperty(kVisible, 0),
+            {push({"onEnterFrame"}), ActionRecord{.code = ActionCode::kDefineFunction,
+                                                  .codeSize = static_cast<std::uint16_t>(length(handler))}},
+            handler,
+            {simple(ActionCode::kSetVariable), branchOver(ActionCode::kJump, pop)}});
+  const Records goNow = {goToN, branchOver(ActionCode::kJump, join({wait, pop}))};
+  const Records valid = join({loading, {branchOver(ActionCode::kIf, goNow)}, goNow, wait});
+
+  // n = Number(variable), and the variable is cleared, so that going back
+  // to this frame later does not go to n again. Each check that fails
+  // (not whole, below 1, above frameCount) skips to the Pop that drops n.
+  const Records belowLast = join({{simple(ActionCode::kPushDuplicate), push({frameCount}), simple(ActionCode::kGreater),
+                                   branchOver(ActionCode::kIf, valid)},
+                                  valid});
+  const Records fromFirst = join({{simple(ActionCode::kPushDuplicate), push({std::int32_t{1}}),
+                                   simple(ActionCode::kLess2), branchOver(ActionCode::kIf, belowLast)},
+                                  belowLast});
+  const Records whole =
+      join({{push({variable}), simple(ActionCode::kGetVariable), push({variable, Undefined{}}),
+             simple(ActionCode::kSetVariable), simple(ActionCode::kToNumber), simple(ActionCode::kPushDuplicate),
+             simple(ActionCode::kPushDuplicate), simple(ActionCode::kToInteger), simple(ActionCode::kEquals2),
+             simple(ActionCode::kNot), branchOver(ActionCode::kIf, fromFirst)},
+            fromFirst});
   ActionProgram program;
   program.framesNeeded = static_cast<std::uint32_t>(frameCount);
-  program.records = {
-      push({variable}),
-      simple(ActionCode::kGetVariable),
-      push({variable, Undefined{}}),
-      simple(ActionCode::kSetVariable),
-      simple(ActionCode::kToNumber),
-      simple(ActionCode::kPushDuplicate),
-      simple(ActionCode::kPushDuplicate),
-      simple(ActionCode::kToInteger),
-      simple(ActionCode::kEquals2),
-      simple(ActionCode::kNot),
-      branch(ActionCode::kIf, toPopFromFirst),
-      simple(ActionCode::kPushDuplicate),
-      push({std::int32_t{1}}),
-      simple(ActionCode::kLess2),
-      branch(ActionCode::kIf, toPopFromSecond),
-      simple(ActionCode::kPushDuplicate),
-      push({frameCount}),
-      simple(ActionCode::kGreater),
-      branch(ActionCode::kIf, toPopFromThird),
-      ActionRecord{.code = ActionCode::kGotoFrame2, .play = false},
-      branch(ActionCode::kJump, 1),
-      simple(ActionCode::kPop),
-  };
+  program.records = join({whole, pop});
   action_ = std::move(program);
 }
 

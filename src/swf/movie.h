@@ -55,7 +55,9 @@ class Action {
   // Reads the variable `variable` of the timeline the action runs on (a
   // page's parameter such as slide=5 lands on the root timeline) and clears
   // it. When it held a whole number n from 1 to frameCount, goes to the
-  // 0-based frame n - 1 and stops there; anything else does nothing.
+  // 0-based frame n - 1 and stops there; anything else does nothing. While
+  // the player is still loading the movie's frames, the timeline is hidden
+  // and the go-to waits (in an onEnterFrame handler) until all are loaded.
   void MakeActionGotoFrameOfVariable(const std::string& variable, std::int32_t frameCount);
 
   // The action made last; throws when none was made.

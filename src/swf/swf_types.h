@@ -146,15 +146,19 @@ enum class ActionCode : std::uint8_t {
   kToInteger = 0x18,
   kGetVariable = 0x1C,
   kSetVariable = 0x1D,
+  kGetProperty = 0x22,
+  kSetProperty = 0x23,
   kLess2 = 0x48,
   kEquals2 = 0x49,
   kToNumber = 0x4A,
   kPushDuplicate = 0x4C,
+  kStackSwap = 0x4D,
   kGreater = 0x67,
   kGotoFrame = 0x81,
   kGetUrl = 0x83,
   kPush = 0x96,
   kJump = 0x99,
+  kDefineFunction = 0x9B,
   kIf = 0x9D,
   kGotoFrame2 = 0x9F,
 };
@@ -174,6 +178,7 @@ struct ActionRecord {
   std::vector<PushValue> values{};  // kPush
   std::int16_t branchOffset = 0;    // kJump, kIf: bytes from the end of this record
   bool play = false;                // kGotoFrame2: play on rather than stop
+  std::uint16_t codeSize = 0;       // kDefineFunction (no name, no parameters): bytes of the body after it
   bool operator==(const ActionRecord&) const = default;
 
   static ActionRecord Simple(ActionCode code) { return ActionRecord{.code = code}; }

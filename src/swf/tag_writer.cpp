@@ -63,6 +63,11 @@ void WriteActionPayload(BitWriter& payload, const ActionRecord& action) {
     case ActionCode::kJump:
     case ActionCode::kIf: payload.WriteSI16(action.branchOffset); break;
     case ActionCode::kGotoFrame2: payload.WriteUI8(action.play ? 1 : 0); break;
+    case ActionCode::kDefineFunction:
+      payload.WriteString("");  // no name: the function is left on the stack
+      payload.WriteUI16(0);     // no parameters
+      payload.WriteUI16(action.codeSize);
+      break;
     default: break;
   }
 }
@@ -80,6 +85,16 @@ void WriteActionRecords(BitWriter& writer, const std::vector<ActionRecord>& acti
   }
   writer.WriteUI8(0);  // ActionEndFlag
 }
+
+}  // namespace
+
+std::size_t ActionLength(const std::vector<ActionRecord>& actions) {
+  BitWriter writer;
+  WriteActionRecords(writer, actions);
+  return writer.Size() - 1;  // without the ActionEndFlag
+}
+
+namespace {
 
 void WriteBody(BitWriter& writer, const FileAttributesTag& tag) { writer.WriteUI32(tag.flags); }
 

@@ -2,6 +2,7 @@
 // uncompressed (FWS) file with its header and frame count.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -10,6 +11,10 @@
 namespace swf {
 
 TagCode CodeOf(const Tag& tag);
+
+// The bytes `actions` take in a DoAction or button action list, without the
+// end flag that closes the list (what branches and function bodies measure).
+std::size_t ActionLength(const std::vector<ActionRecord>& actions);
 
 // The tag's header and body.
 std::vector<std::uint8_t> EncodeTag(const Tag& tag);

@@ -1,11 +1,15 @@
 // Presenting a converted deck in headless Chromium with Ruffle. A 12-page PDF
-// deck (each page its own colour, with a white square that moves along) is
-// converted by quillet convert; its page is opened and nothing is clicked.
-// Served over http and opened from disk, the test
+// deck (each page its own colour, strewn with small squares of random colours
+// so that its pictures are as large as real slides', with a white square that
+// moves along) is converted by quillet convert; its page is opened and
+// nothing is clicked. Served over http and opened from disk, the test
 //   - presses Right, PageDown and Space as a clicker would, with nothing
 //     focused by the test, then Left, End and Home, and checks the slide shown
 //     after each key against the movie's own pictures, and the address (#N);
-//   - opens page.html#5 and sees slide 5 (and, served, #13 opens slide 1);
+//   - opens page.html#12 and sees slide 12, though the player is still
+//     loading the movie's last frames when its first frame runs; the address
+//     never reads #1 meanwhile, and the live region announces slide 12 (and,
+//     served, #13 opens slide 1);
 //   - presses F: the player is the full-screen element and the slide has not
 //     changed; Escape leaves full screen.
 // Then two decks are converted in one call with --player local: the folder
@@ -36,14 +40,27 @@ if (!options.quillet || !options.work) {
 const slideCount = 12;
 const pictureTolerance = 4;
 
-// A PDF file of `pages` pages of 480 x 360 points, page k in its own colour
-// with a white square further right on each page.
+// A PDF file of `pages` pages of 480 x 360 points, page k in its own colour,
+// half of a grid of 12-point squares in random colours, and a white square
+// further right on each page.
 function pdfDeck(pages) {
   const objects = ['<< /Type /Catalog /Pages 2 0 R >>', null];
   const kids = [];
+  let seed = 1;
+  const random = () => {
+    seed = (seed * 1103515245 + 12345) % 2147483648;
+    return seed / 2147483648;
+  };
   for (let page = 0; page < pages; page += 1) {
     const [r, g, b] = [0, 1, 2].map((k) => (0.5 + 0.45 * Math.cos(2 * Math.PI * (page / pages + k / 3))).toFixed(3));
-    const content = `${r} ${g} ${b} rg 0 0 480 360 re f 1 1 1 rg ${30 + page * 30} 200 60 60 re f`;
+    let content = `${r} ${g} ${b} rg 0 0 480 360 re f`;
+    for (let y = 0; y < 360; y += 12) {
+      for (let x = 0; x < 480; x += 12) {
+        const colour = [random(), random(), random()].map((value) => value.toFixed(2)).join(' ');
+        if (random() < 0.5) content += ` ${colour} rg ${x} ${y} 12 12 re f`;
+      }
+    }
+    content += ` 1 1 1 rg ${30 + page * 30} 200 60 60 re f`;
     objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
     objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 480 360] /Contents ${objects.length} 0 R >>`);
     kids.push(`${objects.length} 0 R`);
@@ -79,12 +96,21 @@ function convert(folder, out = path.join(folder, 'out'), more = []) {
   return { out, references };
 }
 
-// Opens the page and waits for the movie; nothing is clicked.
+// Opens the page and waits for the movie; nothing is clicked. Every
+// address the page sets is kept in window.addresses.
 async function openPage(browser, url, references, mode) {
   const { width, height } = references[0];
   const page = await browser.newPage({ width: width + 200, height: height + 200 });
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
+  await page.addInitScript(() => {
+    window.addresses = [];
+    const replaceState = history.replaceState.bind(history);
+    history.replaceState = (state, title, address) => {
+      window.addresses.push(String(address));
+      return replaceState(state, title, address);
+    };
+  });
   await forceRuffleTestConfig(page);
   await page.goto(url);
   await waitForMovie(page);
@@ -142,6 +168,19 @@ async function startAt(browser, url, references, mode, hash, slide) {
   const { page, expectSlide, expectAddress } = await openPage(browser, url + hash, references, mode);
   await expectSlide(slide, `opened at ${hash}`);
   await expectAddress(`#${slide}`, `opened at ${hash}`);
+  if (slide !== 1) {
+    const addresses = await page.evaluate(() => window.addresses);
+    if (addresses.length > 0) throw new Error(`${mode}: opened at ${hash}, the page set the address to ${addresses.join(', ')}`);
+    const heading = `Slide ${slide} of ${slideCount}`;
+    const announced = await waitFor(() => page.evaluate((text) => {
+      const status = document.getElementById('slide-status').textContent;
+      return status === text ? status : null;
+    }, heading), 'the announcement', 5000).catch(() => null);
+    if (!announced) {
+      const status = await page.evaluate(() => document.getElementById('slide-status').textContent);
+      throw new Error(`${mode}: opened at ${hash}, the live region reads ${JSON.stringify(status)}, not ${heading}`);
+    }
+  }
   // Home goes to the first slide, and stays there: the start slide is used once.
   await page.keyboard.press('Home');
   await expectSlide(1, `Home after ${hash}`);
@@ -235,8 +274,8 @@ const fromDisk = pathToFileURL(path.join(out, 'deck.html')).href;
 const steps = [
   ['keys, served over http', () => presenterKeys(browser, served, references, 'http')],
   ['keys, opened from disk', () => presenterKeys(browser, fromDisk, references, 'file')],
-  ['#5, served over http', () => startAt(browser, served, references, 'http', '#5', 5)],
-  ['#5, opened from disk', () => startAt(browser, fromDisk, references, 'file', '#5', 5)],
+  ['#12, served over http', () => startAt(browser, served, references, 'http', '#12', 12)],
+  ['#12, opened from disk', () => startAt(browser, fromDisk, references, 'file', '#12', 12)],
   ['#13, served over http', () => startAt(browser, served, references, 'http', '#13', 1)],
   ['full screen, served over http', () => fullScreen(browser, served, references, 'http')],
   ['--player local, two decks in one call', async () => {

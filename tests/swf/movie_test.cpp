@@ -70,12 +70,28 @@ TEST(Actions, GetUrlAndGotoFrameOfVariableBytes) {
   ASSERT_EQ(actions.size(), 2u);
   EXPECT_EQ(actions[0], "83 12 00 46 53 43 6F 6D 6D 61 6E 64 3A 73 6C 69 64 65 00 33 00 00");
   EXPECT_EQ(actions[1],
-            "96 07 00 00 73 6C 69 64 65 00 1C "              // slide
-            "96 08 00 00 73 6C 69 64 65 00 03 1D "           // slide = undefined
-            "4A 4C 4C 18 49 12 9D 02 00 27 00 "              // n = Number(...); not whole: to Pop
-            "4C 96 05 00 07 01 00 00 00 48 9D 02 00 18 00 "  // n < 1: to Pop
-            "4C 96 05 00 07 0C 00 00 00 67 9D 02 00 09 00 "  // n > 12: to Pop
-            "9F 01 00 00 99 02 00 01 00 17 00");             // GotoFrame2 n (stop), skip the Pop
+            "96 07 00 00 73 6C 69 64 65 00 1C "                          // slide
+            "96 08 00 00 73 6C 69 64 65 00 03 1D "                       // slide = undefined
+            "4A 4C 4C 18 49 12 9D 02 00 D8 00 "                          // n = Number(...); not whole: to Pop (216)
+            "4C 96 05 00 07 01 00 00 00 48 9D 02 00 C9 00 "              // n < 1: to Pop (201)
+            "4C 96 05 00 07 0C 00 00 00 67 9D 02 00 BA 00 "              // n > 12: to Pop (186)
+            "96 07 00 00 00 07 0C 00 00 00 22 "                          // _framesloaded (GetProperty "", 12)
+            "96 07 00 00 00 07 05 00 00 00 22 48 "                       // < _totalframes (GetProperty "", 5)
+            "9D 02 00 09 00 "                                            // still loading: to the wait (9)
+            "9F 01 00 00 99 02 00 96 00 "                                // GotoFrame2 n (stop); skip wait, Pop (150)
+            "96 07 00 00 73 6C 69 64 65 00 4D 1D "                       // wait (149 bytes): slide = n
+            "96 0C 00 00 00 07 07 00 00 00 07 00 00 00 00 23 "           // _visible = 0 (SetProperty "", 7)
+            "96 0E 00 00 6F 6E 45 6E 74 65 72 46 72 61 6D 65 00 "        // onEnterFrame =
+            "9B 05 00 00 00 00 5A 00 "                                   // function () { (90 bytes)
+            "96 07 00 00 00 07 0C 00 00 00 22 "                          //   _framesloaded
+            "96 07 00 00 00 07 05 00 00 00 22 48 "                       //   < _totalframes
+            "9D 02 00 3E 00 "                                            //   still loading: return (62)
+            "96 0F 00 00 6F 6E 45 6E 74 65 72 46 72 61 6D 65 00 03 1D "  //   onEnterFrame = undefined
+            "96 0C 00 00 00 07 07 00 00 00 07 01 00 00 00 23 "           //   _visible = 1
+            "96 07 00 00 73 6C 69 64 65 00 1C "                          //   slide
+            "96 08 00 00 73 6C 69 64 65 00 03 1D 9F 01 00 00 "           //   slide = undefined; GotoFrame2
+            "1D 99 02 00 01 00 "                                         // }; skip the Pop
+            "17 00");                                                    // Pop n
 }
 
 // The fill style of a polygon's single contour lies on its inside.
@@ -393,6 +409,12 @@ TEST(RefusedCalls, ThrowErrorNumberOneWithAClearMessage) {
          m.WriteMovie((folder / "m.swf").string());
        },
        "WriteMovie: an action in frame 1 goes to frame 2, but the movie has only 2 frames"},
+      {"variable name too long for the branches",
+       [](const ScratchFolder&) {
+         Action a;
+         a.MakeActionGotoFrameOfVariable(std::string(20000, 'v'), 3);
+       },
+       "MakeActionGotoFrameOfVariable: the variable name of 20000 bytes is too long for the action's branches"},
       {"write without size",
        [](const ScratchFolder& folder) {
          Movie m;
