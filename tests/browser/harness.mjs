@@ -3,7 +3,8 @@
 //
 // What it gives a test:
 //   startServer(root)        a static HTTP server for the folder `root` on
-//                            127.0.0.1 (a free port); returns { url, close() }.
+//                            127.0.0.1 (a free port); returns { url, close() }
+//                            (close() also ends the connections still open).
 //   launchBrowser()          Debian's /usr/bin/chromium through playwright-core,
 //                            headless, with a fresh profile folder; requests
 //                            for https://unpkg.com/@ruffle-rs/ruffle (any
@@ -123,7 +124,12 @@ export async function startServer(root) {
   const { port } = server.address();
   return {
     url: `http://127.0.0.1:${port}`,
-    close: () => new Promise((resolve) => server.close(resolve)),
+    // Connections a browser that stays open keeps alive would hold close()
+    // back for a minute or more: they end here.
+    close: () => new Promise((resolve) => {
+      server.close(resolve);
+      server.closeAllConnections();
+    }),
   };
 }
 
