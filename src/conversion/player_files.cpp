@@ -39,7 +39,7 @@ std::string PlayerScriptElement(PlayerSource source) {
 
 std::filesystem::path FindPlayerFiles(const std::filesystem::path& programFolder) {
   for (const std::filesystem::path& folder : ProgramFileFolders(programFolder)) {
-    const std::filesystem::path files = folder / kPlayerFolderName;
+    std::filesystem::path files = folder / kPlayerFolderName;
     std::error_code error;
     if (std::filesystem::is_regular_file(files / kPlayerScript, error)) return files;
   }

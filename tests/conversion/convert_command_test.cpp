@@ -271,7 +271,7 @@ TEST_F(ConvertCommandTest, EachCommandLoadsOnlyWhatItUses) {
 // every deck holding "good" as a PDF of one page; with CRASH set it dies
 // after the first deck of a run of several.
 std::filesystem::path StandInLibreOffice(const ScratchFolder& scratch, bool crash) {
-  const std::filesystem::path bin = scratch / "bin";
+  std::filesystem::path bin = scratch / "bin";
   std::filesystem::create_directory(bin);
   WriteBytes(scratch / "page.pdf", MakePdf({PdfPage{720, 540, testing::PageColour(3)}}));
   WriteBytes(bin / "soffice",
