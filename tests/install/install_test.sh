@@ -31,7 +31,7 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$scra
 
 # The man page is well-formed and names every option the commands offer.
 gunzip -c "$prefix/share/man/man1/quillet.1.gz" >"$scratch/quillet.1"
-warnings="$(groff -man -ww -z -Tutf8 "$scratch/quillet.1" 2>&1)"
+warnings="$(groff -man -ww -z -Tutf8 "$scratch/quillet.1" 2>&1)" || fail "groff could not read the man page: $warnings"
 [ -z "$warnings" ] || fail "groff warns about the man page: $warnings"
 for command in "" convert encode; do
   for option in $("$prefix/bin/quillet" $command --help | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
