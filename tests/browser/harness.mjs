@@ -390,3 +390,40 @@ export function countColour(pixels, region, colour, tolerance) {
   }
   return count;
 }
+
+// The command line's `--name value` pairs. When one of `required` is missing
+// it prints `usage` and exits with 2.
+export function parseOptions(required, usage) {
+  const options = {};
+  for (let index = 2; index < process.argv.length; index += 2) {
+    options[process.argv[index].replace(/^--/, '')] = process.argv[index + 1];
+  }
+  if (required.some((name) => !options[name])) {
+    console.error(`usage: ${usage}`);
+    process.exit(2);
+  }
+  return options;
+}
+
+// Runs each [name, step] in turn and prints "ok NAME" or "FAILED NAME: why";
+// then, when every step passed, `whenAllPassed`; then `cleanup` whatever
+// happened. Prints the count and exits 0 only when every step passed.
+export async function runSteps(steps, { started, cleanup, whenAllPassed = async () => {} }) {
+  let failed = 0;
+  try {
+    for (const [name, step] of steps) {
+      try {
+        await step();
+        console.log(`ok ${name}`);
+      } catch (error) {
+        failed += 1;
+        console.log(`FAILED ${name}: ${error.message}`);
+      }
+    }
+    if (failed === 0) await whenAllPassed();
+  } finally {
+    await cleanup();
+  }
+  console.log(`${steps.length - failed} passed, ${failed} failed (${((Date.now() - started) / 1000).toFixed(1)} s)`);
+  process.exit(failed === 0 ? 0 : 1);
+}

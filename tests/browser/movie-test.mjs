@@ -17,17 +17,10 @@ import fs from 'node:fs';
 import path from 'node:path';
 import {
   countColour, decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference, ruffleTestConfig,
-  screenshotPixels, startServer, waitFor, waitForMovie, writePpm,
+  parseOptions, runSteps, screenshotPixels, startServer, waitFor, waitForMovie, writePpm,
 } from './harness.mjs';
 
-const options = {};
-for (let index = 2; index < process.argv.length; index += 2) {
-  options[process.argv[index].replace(/^--/, '')] = process.argv[index + 1];
-}
-if (!options.writer || !options.work) {
-  console.error('usage: node movie-test.mjs --writer WRITE_SLIDE_SHOW --work DIR [--screenshot FILE]');
-  process.exit(2);
-}
+const options = parseOptions(['writer', 'work'], 'node movie-test.mjs --writer WRITE_SLIDE_SHOW --work DIR [--screenshot FILE]');
 
 const sizes = [[720, 540], [360, 270], [240, 180]];
 const slideCount = 3;
@@ -213,21 +206,14 @@ const started = Date.now();
 fs.mkdirSync(options.work, { recursive: true });
 const server = await startServer(options.work);
 const browser = await launchBrowser();
-let failed = 0;
-try {
-  for (const [width, height] of sizes) {
-    try {
-      await checkSize(browser, server, width, height);
-      console.log(`ok ${width}x${height}`);
-    } catch (error) {
-      failed += 1;
-      console.log(`FAILED ${width}x${height}: ${error.message}`);
-    }
-  }
-  if (options.screenshot && failed === 0) await saveScreenshot(browser, server, path.resolve(options.screenshot));
-} finally {
-  await browser.close();
-  await server.close();
-}
-console.log(`${sizes.length - failed} passed, ${failed} failed (${((Date.now() - started) / 1000).toFixed(1)} s)`);
-process.exit(failed === 0 ? 0 : 1);
+const steps = sizes.map(([width, height]) => [`${width}x${height}`, () => checkSize(browser, server, width, height)]);
+await runSteps(steps, {
+  started,
+  whenAllPassed: async () => {
+    if (options.screenshot) await saveScreenshot(browser, server, path.resolve(options.screenshot));
+  },
+  cleanup: async () => {
+    await browser.close();
+    await server.close();
+  },
+});

@@ -33,19 +33,12 @@ import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import {
   countColour, decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference,
-  moviePictures, screenshotPixels, startServer, toolsDir, waitFor, waitForMovie,
+  moviePictures, parseOptions, runSteps, screenshotPixels, startServer, toolsDir, waitFor, waitForMovie,
 } from './harness.mjs';
 
 const axeSource = fs.readFileSync(createRequire(path.join(toolsDir, 'package.json')).resolve('axe-core/axe.min.js'), 'utf8');
 
-const options = {};
-for (let index = 2; index < process.argv.length; index += 2) {
-  options[process.argv[index].replace(/^--/, '')] = process.argv[index + 1];
-}
-if (!options.quillet || !options.deck || !options.work) {
-  console.error('usage: node page_test.mjs --quillet QUILLET --deck DECK --work DIR');
-  process.exit(2);
-}
+const options = parseOptions(['quillet', 'deck', 'work'], 'node page_test.mjs --quillet QUILLET --deck DECK --work DIR');
 
 const baseName = 'Q&A "50%" #1 café\'s <deck>';
 const counterColour = [0, 96, 128];
@@ -261,7 +254,6 @@ const pdfDeck = convert(path.join(options.work, 'as-pdf'), pdf);
 const pageName = `${baseName}.html`;
 const server = await startServer(out);
 const browser = await launchBrowser();
-let failed = 0;
 const steps = [
   ['served over http', () => playPage(browser, `${server.url}/${encodeURIComponent(pageName)}`, references, 'http',
     thirdSlideLines)],
@@ -297,19 +289,10 @@ const steps = [
     }
   }],
 ];
-try {
-  for (const [name, step] of steps) {
-    try {
-      await step();
-      console.log(`ok ${name}`);
-    } catch (error) {
-      failed += 1;
-      console.log(`FAILED ${name}: ${error.message}`);
-    }
-  }
-} finally {
-  await browser.close();
-  await server.close();
-}
-console.log(`${steps.length - failed} passed, ${failed} failed (${((Date.now() - started) / 1000).toFixed(1)} s)`);
-process.exit(failed === 0 ? 0 : 1);
+await runSteps(steps, {
+  started,
+  cleanup: async () => {
+    await browser.close();
+    await server.close();
+  },
+});

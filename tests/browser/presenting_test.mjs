@@ -25,17 +25,10 @@ import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import {
   decodeJpeg, forceRuffleTestConfig, hideRuffleNotices, launchBrowser, meanDifference, moviePictures, ruffleDir,
-  screenshotPixels, startServer, waitFor, waitForMovie,
+  parseOptions, runSteps, screenshotPixels, startServer, waitFor, waitForMovie,
 } from './harness.mjs';
 
-const options = {};
-for (let index = 2; index < process.argv.length; index += 2) {
-  options[process.argv[index].replace(/^--/, '')] = process.argv[index + 1];
-}
-if (!options.quillet || !options.work) {
-  console.error('usage: node presenting_test.mjs --quillet QUILLET --work DIR');
-  process.exit(2);
-}
+const options = parseOptions(['quillet', 'work'], 'node presenting_test.mjs --quillet QUILLET --work DIR');
 
 const slideCount = 12;
 const pictureTolerance = 4;
@@ -292,20 +285,10 @@ const steps = [
     await localPlayerFromDisk(browser, pathToFileURL(path.join(local, 'second.html')).href);
   }],
 ];
-let failed = 0;
-try {
-  for (const [name, step] of steps) {
-    try {
-      await step();
-      console.log(`ok ${name}`);
-    } catch (error) {
-      failed += 1;
-      console.log(`FAILED ${name}: ${error.message}`);
-    }
-  }
-} finally {
-  await browser.close();
-  await server.close();
-}
-console.log(`${steps.length - failed} passed, ${failed} failed (${((Date.now() - started) / 1000).toFixed(1)} s)`);
-process.exit(failed === 0 ? 0 : 1);
+await runSteps(steps, {
+  started,
+  cleanup: async () => {
+    await browser.close();
+    await server.close();
+  },
+});
