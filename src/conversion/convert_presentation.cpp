@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -40,6 +41,7 @@ constexpr const char* kTemplateName = "qzp.html";
 constexpr const char* kConverting = "Converting...";
 constexpr const char* kExporting = "Exporting slides with LibreOffice...";
 constexpr const char* kScratchPrefix = ".export-";  // the slide exporter's scratch folders
+constexpr long kUsualNameMax = 255;                 // bytes in a file name, where the folder does not say
 
 void ThrowIfCancelled(const CancelFlag& cancel) {
   if (cancel.IsCancelled()) throw ConversionCancelled();
@@ -88,8 +90,9 @@ void CheckOutputFolder(const std::string& folder) {
   // Trying is the only sure test (permissions, read-only file systems).
   try {
     PendingFile probe(std::filesystem::path(folder) / ".quillet-write-test");
-  } catch (const Error&) {
-    throw Error(kGeneral, "cannot write into the output folder " + folder, FailureCause::kOutputFolder);
+  } catch (const FileWriteError& error) {
+    throw Error(kGeneral, "cannot write into the output folder " + folder + ": " + error.Reason(),
+                FailureCause::kOutputFolder);
   }
 }
 
@@ -108,18 +111,20 @@ bool IsWithin(const std::filesystem::path& path, const std::filesystem::path& ro
   }
 }
 
-// Deletes every listed file, and the scratch folders of slide exports that a
-// killed process left behind (this process holds the folder now).
-void RemoveFiles(const std::filesystem::path& folder) {
-  for (const std::string& name : ListFiles(folder)) {
+// Deletes the slide pictures of the last conversion. Nothing else in the
+// folder is Quillet's to delete.
+void RemoveSlidePictures(const std::filesystem::path& folder) {
+  for (const std::string& name : ListSlidePictures(folder)) {
     std::error_code error;
     std::filesystem::remove(folder / name, error);
     if (error) throw Error(kGeneral, "cannot empty the work folder " + folder.string() + ": " + error.message());
   }
 }
 
+// The slide pictures, and the scratch folders of slide exports that a killed
+// process left behind (this process holds the folder now).
 void EmptyFolder(const std::filesystem::path& folder) {
-  RemoveFiles(folder);
+  RemoveSlidePictures(folder);
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
     if (entry.path().filename().string().rfind(kScratchPrefix, 0) != 0) continue;
@@ -128,11 +133,14 @@ void EmptyFolder(const std::filesystem::path& folder) {
   }
 }
 
-std::string ReadMovieBytes(const std::filesystem::path& path) {
-  bool failed = false;
-  std::string bytes = ReadTextFile(path.string(), &failed);
-  if (failed || bytes.empty()) throw Error(kGeneral, "the movie library wrote no movie to " + path.string());
-  return bytes;
+// The work-folder root; a temp/ beside the program that is someone else's is
+// told once a process.
+std::filesystem::path WorkRoot(const std::filesystem::path& programFolder, ConversionObserver& observer) {
+  static std::atomic<bool> told{false};
+  std::string note;
+  std::filesystem::path root = WorkFolderRoot(programFolder, &note);
+  if (!note.empty() && !told.exchange(true)) observer.Warning(note);
+  return root;
 }
 
 // The template beside the program, else the installed one; the built-in page
@@ -174,9 +182,43 @@ DeckOutputs NameOutputs(JobState& job, const std::string& deckText, const std::s
   const std::string baseName = NameAsUtf8(GetBaseName(job.m_PptPath));
   if (baseName.empty())
     throw Error(kGeneral, "cannot name the movie after " + job.m_PptPath + ": its name has no base");
+  // The longest of the three names must fit the folder's file system, which
+  // is known before anything is exported.
+  long nameMax = ::pathconf(outputFolder.c_str(), _PC_NAME_MAX);
+  if (nameMax <= 0) nameMax = kUsualNameMax;
+  const std::string longest = baseName + ".swf.js";
+  if (static_cast<long>(longest.size()) > nameMax) {
+    throw Error(kGeneral,
+                "cannot name the outputs after " + job.m_PptPath + ": " + std::to_string(longest.size()) +
+                    " bytes, and the output folder takes names of at most " + std::to_string(nameMax) +
+                    "; give the deck a shorter name",
+                FailureCause::kOutputFolder);
+  }
   job.m_SwfPath = outputFolder + "/" + baseName + ".swf";
   job.m_Percent = 0;
   return DeckOutputs{baseName, baseName + ".swf", job.m_SwfPath + ".js", outputFolder + "/" + baseName + ".html"};
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code error;
+  if (std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error) && !error) return true;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// A deck named after a file of the program (qzp.pdf and the page template)
+// must not replace it: every later page would play that deck.
+void CheckNotProgramFiles(const DeckOutputs& outputs, const std::string& swfPath,
+                          const std::filesystem::path& programFolder) {
+  const std::vector<ProgramOwnFile> own = ProgramOwnFiles(programFolder);
+  for (const std::string& output : {swfPath, outputs.scriptPath, outputs.pagePath}) {
+    for (const ProgramOwnFile& file : own) {
+      if (!SameFile(output, file.path)) continue;
+      throw Error(kGeneral,
+                  "cannot write " + output + ": it is Quillet's own " + file.what +
+                      ", which a slide show must not replace; choose another output folder or rename the deck",
+                  FailureCause::kOutputFolder);
+    }
+  }
 }
 
 // Any folder under the work-folder root may be some conversion's work
@@ -251,7 +293,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   for (const FirstSlideFrame::Kept& misfit : frame.TakeMisfits()) {
     RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get());
   }
-  const std::vector<std::string> fileJpg = ListFiles(folder);
+  const std::vector<std::string> fileJpg = ListSlidePictures(folder);
   if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
 
   // 5. Measure the frame from the first picture.
@@ -274,19 +316,25 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   movie.BuildFrames(static_cast<float>(width), static_cast<float>(height), pictures);
   ThrowIfCancelled(cancel);
   try {
+    const std::vector<std::uint8_t> movieBytes = movie.Bytes();
+    const std::string_view movieView(reinterpret_cast<const char*>(movieBytes.data()), movieBytes.size());
     PendingFile movieFile(job.m_SwfPath);
-    movie.Write(movieFile.Temporary().string());
+    movieFile.Write(movieView);
     PendingFile scriptFile(outputs.scriptPath);
-    scriptFile.Write(MovieScript(outputs.movieFileName, ReadMovieBytes(movieFile.Temporary())));
+    scriptFile.Write(MovieScript(outputs.movieFileName, movieView));
     PendingFile pageFile(outputs.pagePath);
     slideTexts.resize(listSlide.size());
     const std::string transcript = TranscriptHtml(outputs.baseName, slideTexts);
     pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, width, height,
                                     transcript, setup.player) +
                    "\r\n");
+    // Another conversion to the same names commits its whole set before or
+    // after this one, never in between.
+    const std::filesystem::path outputFolder = std::filesystem::path(outputs.pagePath).parent_path();
+    const FolderLock lock(outputFolder);
+    RemoveLeftovers(outputFolder, {outputs.movieFileName, outputs.movieFileName + ".js", outputs.baseName + ".html"});
     if (setup.player == PlayerSource::kBesidePage)
-      PlacePlayerBesidePage(FindPlayerFiles(setup.programFolder),
-                            std::filesystem::path(outputs.pagePath).parent_path());
+      PlacePlayerBesidePage(FindPlayerFiles(setup.programFolder), outputFolder);
     ThrowIfCancelled(cancel);
     CommitTogether({&movieFile, &scriptFile, &pageFile});
   } catch (const FileWriteError& error) {
@@ -341,13 +389,14 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   // 1. Read the job and name the outputs. Everything a user can get wrong is
   // checked before any slide is exported.
   CheckedDivisor(job.m_SizeDivisor);
-  const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
   CheckOutputFolder(outputFolder);
+  const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
+  CheckNotProgramFiles(outputs, job.m_SwfPath, setup.programFolder);
   if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
 
   // 2. A work folder of this process alone, emptied.
-  const std::filesystem::path workRoot = WorkFolderRoot(setup.programFolder);
+  const std::filesystem::path workRoot = WorkRoot(setup.programFolder, observer);
   CheckDeckOutsideWorkFolder(job.m_PptPath, workRoot);
   CheckOutputOutsideWorkFolder(outputFolder, workRoot);
   const WorkFolder work = WorkFolder::Acquire(workRoot);
@@ -365,7 +414,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   CheckOutputFolder(outputFolder);
   if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
-  const std::filesystem::path workRoot = WorkFolderRoot(setup.programFolder);
+  const std::filesystem::path workRoot = WorkRoot(setup.programFolder, observer);
   CheckOutputOutsideWorkFolder(outputFolder, workRoot);
   const WorkFolder work = WorkFolder::Acquire(workRoot);
   const std::filesystem::path& folder = work.Path();
@@ -384,6 +433,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     jobs[i].m_SizeDivisor = sizeDivisor;
     try {
       outputs[i] = NameOutputs(jobs[i], decks[i], outputFolder);
+      CheckNotProgramFiles(outputs[i], jobs[i].m_SwfPath, setup.programFolder);
       CheckDeckOutsideWorkFolder(decks[i], workRoot);
       for (std::size_t j = 0; j < i; ++j) {
         if (outcomes[j].error.empty() && jobs[j].m_SwfPath == jobs[i].m_SwfPath) {
@@ -431,7 +481,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
       pdf = deck.pdf;
     }
     try {
-      RemoveFiles(folder);
+      RemoveSlidePictures(folder);
       outcomes[i].outcome = ConvertInWorkFolder(jobs[i], outputs[i], folder, pdf, setup, observer, cancel);
     } catch (const Error& error) {
       observer.ClearProgress();

@@ -58,17 +58,27 @@ std::string FileErrorMessage(const FileCheck& check) {
   return "Error Number: " + std::to_string(check.errorNumber) + "\n\r " + check.description;
 }
 
-std::vector<std::string> ListFiles(const std::filesystem::path& folder) {
+bool IsSlidePictureName(std::string_view name) {
+  constexpr std::string_view kStart = "Slide";
+  constexpr std::string_view kEnd = ".jpg";
+  if (name.size() <= kStart.size() + kEnd.size() || name.substr(0, kStart.size()) != kStart ||
+      name.substr(name.size() - kEnd.size()) != kEnd)
+    return false;
+  const std::string_view number = name.substr(kStart.size(), name.size() - kStart.size() - kEnd.size());
+  return std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::vector<std::string> ListSlidePictures(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   std::error_code error;
   std::filesystem::directory_iterator entries(folder, error);
   if (error) throw Error(kGeneral, "cannot list the folder " + folder.string() + ": " + error.message());
   for (const std::filesystem::directory_entry& entry : entries) {
-    const std::string name = entry.path().filename().string();
-    if (name.empty() || name.front() == '.') continue;
+    std::string name = entry.path().filename().string();
+    if (!IsSlidePictureName(name)) continue;
     std::error_code statusError;
     if (!entry.is_regular_file(statusError)) continue;
-    names.push_back(name);
+    names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end());  // std::string compares bytes as unsigned char
   return names;

@@ -1,6 +1,6 @@
 // The path and file helpers of the conversion: a path's base name, reading a whole
 // text file, the existence test that guards the Convert
-// command and the work folder's listing. Whole-or-nothing writes come from
+// command and the listing of the work folder's slide pictures. Whole-or-nothing writes come from
 // platform/file_replace.h.
 #pragma once
 
@@ -47,9 +47,14 @@ FileCheck CheckFile(const std::string& path);
 // "Error Number: 13", a line feed, a carriage return, a space and the text.
 std::string FileErrorMessage(const FileCheck& check);
 
-// The names of the regular files in `folder`, without hidden ones (names
-// that start with "."), in byte order of the name. Throws quillet::Error
-// when the folder cannot be listed.
-std::vector<std::string> ListFiles(const std::filesystem::path& folder);
+// The slide pictures a conversion writes into its work folder: the regular
+// files named "Slide" + a number + ".jpg", in byte order of the name
+// (Slide1.jpg, Slide10.jpg, Slide2.jpg, ...). Nothing else in the folder is
+// Quillet's to read or delete. Throws quillet::Error when the folder cannot
+// be listed.
+std::vector<std::string> ListSlidePictures(const std::filesystem::path& folder);
+
+// Whether `name` is such a picture's name.
+bool IsSlidePictureName(std::string_view name);
 
 }  // namespace quillet

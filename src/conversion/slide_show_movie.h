@@ -3,6 +3,7 @@
 // arrows as buttons and the counter such as 3/12 between them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ class SlideShowMovie {
   void BuildFrames(float width, float height, const std::vector<std::string>& pictures);
   // Writes the movie to `path`.
   void Write(const std::string& path);
+  // The movie's bytes, as Write would write them.
+  std::vector<std::uint8_t> Bytes() const { return movie.Encode(); }
   // The movie as built so far, for reading its tags back.
   const swf::Movie& LibraryMovie() const { return movie; }
 

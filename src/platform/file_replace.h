@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -24,6 +25,14 @@ class FileWriteError : public Error {
  private:
   std::string reason_;
 };
+
+// The hidden names this process gives the temporary files beside `target`
+// are ".STEM.PID-N.tmp" while written and ".STEM.PID-N.old" for the file
+// they replace during CommitTogether, where STEM is at most the first
+// kTemporaryStemBytes bytes of the target's file name: short enough that any
+// name that fits fits with them, and matchable, so that the leftovers of a
+// killed process can be found again (RemoveLeftovers).
+inline constexpr std::size_t kTemporaryStemBytes = 40;
 
 // A temporary file beside `path` that is removed unless Commit() renamed it
 // over `path`: several outputs can be prepared first and put in place last.
@@ -53,8 +62,33 @@ class PendingFile {
 // Puts every file in place, or none: when one rename fails, the targets
 // already replaced get their earlier files back (kept meanwhile through a
 // hard link, or a copy), targets that did not exist are removed again, and
-// the FileWriteError of the failed rename is thrown.
+// the FileWriteError of the failed rename is thrown. Durable: every new file
+// reaches the disk before the first rename, and the folders after the last,
+// so that a power cut leaves the old set or the new one.
 void CommitTogether(std::initializer_list<PendingFile*> files);
+
+// Removes the temporary files that a killed process left beside the targets
+// (hidden names as PendingFile gives them, of a process that no longer runs;
+// those of earlier versions, ".NAME.N.tmp" and ".NAME.N.old", once an hour
+// old). Files of running processes and every other name stay. Best effort:
+// a file that cannot be removed stays.
+void RemoveLeftovers(const std::filesystem::path& folder, const std::vector<std::string>& targetNames);
+
+// An advisory lock (flock) on a folder itself, held while the object lives,
+// so that two processes putting a set of files into one folder take turns
+// and no lock file is left among the files. Waits for the lock. A folder
+// that cannot be opened or locked (some network file systems) is not
+// locked; the writes go ahead as they would without it.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::filesystem::path& folder);
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock();
+
+ private:
+  int descriptor_ = -1;
+};
 
 // Writes `bytes` to `path` whole or not at all; throws FileWriteError.
 void ReplaceFile(const std::filesystem::path& path, std::string_view bytes);

@@ -45,6 +45,36 @@ bool MakeWritableFolder(const std::filesystem::path& folder) {
   return std::filesystem::is_directory(folder, error) && CanWriteFolder(folder);
 }
 
+enum class OwnFolder { kOurs, kSomeoneElses, kUnusable };
+
+// Leaves the mark in a folder Quillet made (best effort: a folder that cannot
+// take it is simply not recognised later).
+void MarkAsOurs(const std::filesystem::path& folder) {
+  const std::filesystem::path mark = folder / kWorkFolderMark;
+  std::error_code error;
+  if (std::filesystem::exists(mark, error)) return;
+  const int descriptor = ::open(mark.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (descriptor < 0) return;
+  static constexpr char kText[] =
+      "Quillet keeps the slide pictures of its last conversion here and deletes them at the next.\n";
+  [[maybe_unused]] const ssize_t written = ::write(descriptor, kText, sizeof kText - 1);
+  ::close(descriptor);
+}
+
+// `folder` as Quillet's own work-folder root: created and marked when
+// missing, used when it carries the mark.
+OwnFolder MakeOwnFolder(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (std::filesystem::create_directory(folder, error)) {
+    if (!CanWriteFolder(folder)) return OwnFolder::kUnusable;
+    MarkAsOurs(folder);
+    return OwnFolder::kOurs;
+  }
+  if (error || !std::filesystem::is_directory(folder, error)) return OwnFolder::kUnusable;
+  if (!std::filesystem::is_regular_file(folder / kWorkFolderMark, error)) return OwnFolder::kSomeoneElses;
+  return CanWriteFolder(folder) ? OwnFolder::kOurs : OwnFolder::kUnusable;
+}
+
 std::filesystem::path CacheFolder() {
   const char* cache = std::getenv("XDG_CACHE_HOME");
   if (cache != nullptr && cache[0] == '/') return cache;
@@ -92,6 +122,34 @@ std::filesystem::path FindProgramFile(const std::filesystem::path& programFolder
   return {};
 }
 
+std::vector<ProgramOwnFile> ProgramOwnFiles(const std::filesystem::path& programFolder) {
+  std::vector<ProgramOwnFile> files;
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) files.push_back({executable, "program"});
+  const auto addParts = [&files](const std::filesystem::path& folder) {
+    std::error_code listError;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, listError)) {
+      std::error_code statusError;
+      if (entry.path().extension() == ".so" && entry.is_regular_file(statusError))
+        files.push_back({entry.path(), "part " + entry.path().filename().string()});
+    }
+  };
+  addParts(programFolder);
+  addParts((programFolder / ".." / "lib" / "quillet").lexically_normal());
+  for (const std::filesystem::path& folder : ProgramFileFolders(programFolder)) {
+    if (std::filesystem::is_regular_file(folder / kTemplateBeside, error))
+      files.push_back({folder / kTemplateBeside, "page template"});
+    std::error_code listError;
+    for (std::filesystem::recursive_directory_iterator entry(folder / "ruffle", listError), end;
+         !listError && entry != end; entry.increment(listError)) {
+      std::error_code statusError;
+      if (entry->is_regular_file(statusError)) files.push_back({entry->path(), "player file"});
+    }
+  }
+  return files;
+}
+
 std::filesystem::path HomeFolder() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] == '/') return home;
@@ -109,12 +167,23 @@ std::filesystem::path DefaultOutputFolder(const std::filesystem::path& programFo
   return HomeFolder();
 }
 
-std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder) {
+std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder, std::string* note) {
   std::filesystem::path beside = programFolder / "temp";
   const bool installed = IsInstalled(programFolder);
-  if (!installed && MakeWritableFolder(beside)) return beside;
+  if (!installed) {
+    const OwnFolder own = MakeOwnFolder(beside);
+    if (own == OwnFolder::kOurs) return beside;
+    if (own == OwnFolder::kSomeoneElses && note != nullptr) {
+      *note = "the folder " + beside.string() + " is not Quillet's work folder, so Quillet leaves it alone; the " +
+              "slide pictures go to " + (CacheFolder() / "quillet" / "temp").string() + " instead";
+    }
+  }
   std::filesystem::path cached = CacheFolder() / "quillet" / "temp";
-  if (MakeWritableFolder(cached)) return cached;
+  // The cache folder is Quillet's by its name, marked or not.
+  if (MakeWritableFolder(cached)) {
+    MarkAsOurs(cached);
+    return cached;
+  }
   if (installed) throw Error(kGeneral, "cannot create a work folder: " + cached.string() + " cannot be written");
   throw Error(kGeneral, "cannot create a work folder: neither " + beside.string() + " nor " + cached.string() +
                             " can be written");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace quillet {
@@ -29,6 +30,17 @@ std::vector<std::filesystem::path> ProgramFileFolders(const std::filesystem::pat
 // an empty path when none does.
 std::filesystem::path FindProgramFile(const std::filesystem::path& programFolder, const std::filesystem::path& name);
 
+// A file that comes with the program, and what it is ("the page template").
+struct ProgramOwnFile {
+  std::filesystem::path path;
+  std::string what;
+};
+
+// The program's own files that exist: the executable, its parts (the shared
+// objects beside it or in ../lib/quillet), the page template and the player's
+// files in each of ProgramFileFolders(). No output may replace one of them.
+std::vector<ProgramOwnFile> ProgramOwnFiles(const std::filesystem::path& programFolder);
+
 // The user's home folder ($HOME, else the password database, else "/").
 std::filesystem::path HomeFolder();
 
@@ -38,9 +50,16 @@ std::filesystem::path HomeFolder();
 std::filesystem::path DefaultOutputFolder(const std::filesystem::path& programFolder);
 
 // The folder that holds the per-conversion work folders: programFolder/temp
-// when that can be written (created when missing) and the program is not
-// installed, else $XDG_CACHE_HOME/quillet/temp (default ~/.cache/quillet/temp).
-std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder);
+// when that can be written and the program is not installed, else
+// $XDG_CACHE_HOME/quillet/temp (default ~/.cache/quillet/temp). A temp/
+// beside the program is used only when Quillet made it: a folder Quillet
+// creates gets the mark kWorkFolderMark, and a temp/ without it belongs to
+// someone else and is never touched. Then `note`, when given, receives a
+// sentence that says so and where the pictures go instead.
+std::filesystem::path WorkFolderRoot(const std::filesystem::path& programFolder, std::string* note = nullptr);
+
+// The hidden file that marks a folder as a work-folder root of Quillet's.
+inline constexpr const char* kWorkFolderMark = ".quillet-work-folder";
 
 // A work folder held by this process alone, through an advisory lock on the
 // hidden file ".lock" inside it. The first choice is the root itself; while

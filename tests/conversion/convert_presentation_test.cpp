@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <thread>
 
 #include "conversion/web_page.h"
 #include "platform/error.h"
+#include "platform/program_folder.h"
 #include "test_support.h"
 
 namespace quillet {
@@ -217,15 +221,77 @@ TEST_F(ConvertPresentationTest, MoreThan328SlidesConvert) {
   EXPECT_EQ(observer_.percents[329], 100);  // 32900 / 330 = 99.70
 }
 
-TEST_F(ConvertPresentationTest, LeftoversAreDeletedHiddenFilesKept) {
+// In its own work folder Quillet deletes only the pictures and scratch
+// folders it writes; a temp/ it did not make is not touched at all.
+TEST_F(ConvertPresentationTest, WorkFolderDeletesOnlyQuilletsOwnFiles) {
   const std::filesystem::path work = root_ / "program" / "temp";
   std::filesystem::create_directories(work);
+  WriteBytes(work / kWorkFolderMark, "");
   WriteBytes(work / "Slide9.jpg", "left over");
-  WriteBytes(work / "notes.txt", "left over");
+  WriteBytes(work / "notes.txt", "kept");
   WriteBytes(work / ".hidden", "kept");
   std::filesystem::create_directories(work / ".export-Ab12Cd" / "profile");  // a killed export's scratch
   Convert(Deck("intro.pdf", 2));
-  EXPECT_EQ(AllNames(work), (std::vector<std::string>{".hidden", ".lock", "Slide1.jpg", "Slide2.jpg"}));
+  EXPECT_EQ(AllNames(work),
+            (std::vector<std::string>{".hidden", ".lock", kWorkFolderMark, "Slide1.jpg", "Slide2.jpg", "notes.txt"}));
+
+  std::filesystem::remove_all(work);
+  std::filesystem::create_directories(work);
+  WriteBytes(work / "Slide1.jpg", "a user's picture");
+  WriteBytes(work / "photo.png", "a user's photo");
+  ScratchFolder cache;
+  ::setenv("XDG_CACHE_HOME", cache.Path().c_str(), 1);
+  Convert(Deck("intro.pdf", 2));
+  Convert(Deck("intro.pdf", 3));
+  ::unsetenv("XDG_CACHE_HOME");
+  EXPECT_EQ(AllNames(work), (std::vector<std::string>{"Slide1.jpg", "photo.png"}));
+  EXPECT_EQ(ReadBytes(work / "Slide1.jpg"), "a user's picture");
+  EXPECT_TRUE(std::filesystem::is_regular_file(cache / "quillet" / "temp" / "Slide3.jpg"));
+  const auto warnings = std::count_if(observer_.events.begin(), observer_.events.end(), [&](const std::string& event) {
+    return event.find("warning the folder " + work.string() + " is not Quillet's work folder") == 0;
+  });
+  EXPECT_EQ(warnings, 1);  // once a process
+}
+
+// A deck named after the page template (qzp.pdf) converted into the program
+// folder would make every later page play it.
+TEST_F(ConvertPresentationTest, NeverReplacesTheProgramsOwnFiles) {
+  const std::string program = (root_ / "program").string();
+  EXPECT_EQ(ConvertError(Deck("qzp.pdf", 1), program),
+            "cannot write " + program +
+                "/qzp.html: it is Quillet's own page template, which a slide show must not "
+                "replace; choose another output folder or rename the deck");
+  EXPECT_EQ(ReadBytes(root_ / "program" / "qzp.html"), ReadBytes(QUILLET_PAGE_TEMPLATE));
+}
+
+// Names up to the file system's limit convert (temporary names stay short);
+// a longer one fails before anything is exported.
+TEST_F(ConvertPresentationTest, LongNamesFitOrFailFirst) {
+  const std::string longest(248, 'n');  // NAME.swf.js is 255 bytes
+  EXPECT_EQ(Convert(Deck(longest + ".pdf", 1)).slideCount, 1);
+  const std::string deck = Deck(longest + "n.pdf", 1);
+  EXPECT_EQ(ConvertError(deck, Out()), "cannot name the outputs after " + deck +
+                                           ": 256 bytes, and the output folder takes names of at most 255; give the "
+                                           "deck a shorter name");
+  EXPECT_EQ(AllNames(root_ / "out"),
+            (std::vector<std::string>{longest + ".html", longest + ".swf", longest + ".swf.js"}));
+}
+
+// A killed conversion's temporary files go with the next conversion of the
+// same name; those of running processes and of other names stay.
+TEST_F(ConvertPresentationTest, RemovesLeftoversOfItsOwnNames) {
+  const std::filesystem::path out = root_ / "out";
+  const std::string alive = std::to_string(::getpid());
+  for (const std::string& name :
+       std::vector<std::string>{".talk.swf.99999999-1.tmp", ".talk.html.99999999-2.old", ".talk.swf.123456789.tmp",
+                                ".talk.swf.js." + alive + "-3.tmp", ".other.swf.99999999-1.tmp", ".talk.swf.5.tmp"})
+    WriteBytes(out / name, "left over");
+  std::filesystem::last_write_time(out / ".talk.swf.123456789.tmp",
+                                   std::filesystem::file_time_type::clock::now() - std::chrono::hours(2));
+  Convert(Deck("talk.pdf", 1));
+  EXPECT_EQ(AllNames(out),
+            (std::vector<std::string>{".other.swf.99999999-1.tmp", ".talk.swf.5.tmp",
+                                      ".talk.swf.js." + alive + "-3.tmp", "talk.html", "talk.swf", "talk.swf.js"}));
 }
 
 TEST_F(ConvertPresentationTest, NameWithSpecialCharactersIsEscapedInThePage) {
@@ -315,20 +381,22 @@ TEST_P(ConvertFailureTest, ReportedBeforeAnySlideIsExported) {
 
 INSTANTIATE_TEST_SUITE_P(
     Jobs, ConvertFailureTest,
-    ::testing::Values(
-        BadJob{"no deck", "", "", "out", "Please select the PowerPoint file."},
-        BadJob{"missing deck", "x.ppt", "missing", "out", "cannot find the presentation {deck}"},
-        BadJob{"empty deck", "x.ppt", "", "out", "{deck} is empty"},
-        BadJob{"not a deck", "x.docx", "text", "out",
-               "{deck} is not a presentation Quillet reads (.ppt, .pptx, .pps, .ppsx, .odp or .pdf)"},
-        BadJob{"output folder missing", "x.pdf", "pdf", "missing", "the output folder {out} does not exist"},
-        BadJob{"output folder is a file", "x.pdf", "pdf", "decks/x.pdf", "{out} is not a folder"},
-        BadJob{"output folder unwritable", "x.pdf", "pdf", "/proc", "cannot write into the output folder {out}"}));
+    ::testing::Values(BadJob{"no deck", "", "", "out", "Please select the PowerPoint file."},
+                      BadJob{"missing deck", "x.ppt", "missing", "out", "cannot find the presentation {deck}"},
+                      BadJob{"empty deck", "x.ppt", "", "out", "{deck} is empty"},
+                      BadJob{"not a deck", "x.docx", "text", "out",
+                             "{deck} is not a presentation Quillet reads (.ppt, .pptx, .pps, .ppsx, .odp or .pdf)"},
+                      BadJob{"output folder missing", "x.pdf", "pdf", "missing",
+                             "the output folder {out} does not exist"},
+                      BadJob{"output folder is a file", "x.pdf", "pdf", "decks/x.pdf", "{out} is not a folder"},
+                      BadJob{"output folder unwritable", "x.pdf", "pdf", "/proc",
+                             "cannot write into the output folder {out}: No such file or directory"}));
 
 // Every folder under the work-folder root may be some conversion's work folder.
 TEST_F(ConvertPresentationTest, WorkFolderRootHoldsNeitherDeckNorOutput) {
   const std::filesystem::path work = root_ / "program" / "temp";
   std::filesystem::create_directories(work / ".busy-2" / "sub");
+  WriteBytes(work / kWorkFolderMark, "");
   WriteBytes(work / ".busy-2" / "sub" / "keep.pdf", MakePdf(Pages(1)));
   for (const std::filesystem::path& output : {work, work / ".busy-2", work / ".busy-2" / "sub" / ".." / "sub"}) {
     EXPECT_EQ(

@@ -1,5 +1,5 @@
 // Path and file helpers: base names, whole-file reads and writes that never
-// create or half-write a file, the existence test, the work folder listing.
+// create or half-write a file, the existence test, the work folder's slide pictures.
 #include "conversion/file_helpers.h"
 
 #include <cerrno>
@@ -89,19 +89,17 @@ TEST(CheckFileTest, UnexpectedFailureCarriesItsNumberAndText) {
   EXPECT_EQ(FileErrorMessage(check), "Error Number: " + std::to_string(ELOOP) + "\n\r " + std::strerror(ELOOP));
 }
 
-TEST(ListFilesTest, RegularVisibleFilesInByteOrder) {
+// Only the pictures a conversion writes are listed: a user's files, even
+// ones that look alike, are not Quillet's.
+TEST(ListSlidePicturesTest, OnlySlidePicturesInByteOrder) {
   ScratchFolder folder;
-  for (const char* name : {"Slide2.jpg", "Slide10.jpg", "Slide1.jpg", ".lock", "a.jpg", "\xc3\xa9.jpg", "Z.jpg"}) {
+  for (const char* name : {"Slide2.jpg", "Slide10.jpg", "Slide1.jpg", ".lock", "a.jpg", "Slide.jpg", "Slide3.jpeg",
+                           "Slide4.jpg.txt", "Slide1a.jpg", "slide5.jpg"}) {
     WriteBytes(folder / name, "x");
   }
-  std::filesystem::create_directory(folder / "folder");
-  EXPECT_EQ(ListFiles(folder.Path()),
-            (std::vector<std::string>{"Slide1.jpg", "Slide10.jpg", "Slide2.jpg", "Z.jpg", "a.jpg", "\xc3\xa9.jpg"}));
-}
-
-TEST(ListFilesTest, MissingFolderIsAnError) {
-  ScratchFolder folder;
-  EXPECT_THROW(ListFiles(folder / "missing"), Error);
+  std::filesystem::create_directory(folder / "Slide6.jpg");
+  EXPECT_EQ(ListSlidePictures(folder.Path()), (std::vector<std::string>{"Slide1.jpg", "Slide10.jpg", "Slide2.jpg"}));
+  EXPECT_THROW(ListSlidePictures(folder / "missing"), Error);
 }
 
 // Names from older disks (Windows-1252, Latin-1) become UTF-8; UTF-8 stays.
