@@ -11,6 +11,7 @@
 #include <cstring>
 #include <thread>
 
+#include "conversion/web_page.h"
 #include "platform/child_process.h"
 #include "test_support.h"
 
@@ -209,6 +210,33 @@ TEST_F(ConvertCommandTest, FailedPageRenameIsAFailureAndKeepsEarlierOutputs) {
   EXPECT_EQ(run.err.rfind("quillet convert: cannot write " + (out_ / "talk.html").string(), 0), 0u) << run.err;
   EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf"}));
   EXPECT_EQ(ReadBytes(out_ / "talk.swf"), "earlier movie");
+}
+
+// Two decks of one name converted into one folder at once: each puts its
+// whole set in place in turn, never a mix of both. The renames are slowed so
+// that, without a lock, the first conversion's slow first rename would end
+// after the second's movie and script and before its page.
+TEST_F(ConvertCommandTest, TwoConversionsOfOneNameNeverMixTheirSets) {
+  std::filesystem::create_directories(decks_ / "a");
+  std::filesystem::create_directories(decks_ / "b");
+  WriteBytes(decks_ / "a" / "talk.pdf", MakePdf({PdfPage{720, 540, testing::PageColour(0)}}));
+  WriteBytes(decks_ / "b" / "talk.pdf", MakePdf({PdfPage{540, 720, testing::PageColour(1)}}));
+  const auto convert = [&](const std::string& deck, const std::string& seconds) {
+    return "QUILLET_SLOW_RENAME_SECONDS='" + seconds + "' " + Quote(QUILLET_BINARY) + " convert -o " +
+           Quote(out_.Path().string()) + " " + Quote((decks_ / deck).string()) + " & ";
+  };
+  const std::string script = "export LD_PRELOAD=" + Quote(QUILLET_SLOW_RENAME) +
+                             " QUILLET_SLOW_RENAME_FOLDER=" + Quote(out_.Path().string()) +
+                             " ASAN_OPTIONS=\"$ASAN_OPTIONS:verify_asan_link_order=0\"\n" +
+                             convert("a/talk.pdf", "1.5 0 0") + convert("b/talk.pdf", "0.6 0.6 0.6") + "wait";
+  const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", script}, {});
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+  const std::string movie = ReadBytes(out_ / "talk.swf");
+  const testing::SwfFile swf = testing::ReadSwf(movie);
+  const std::string size = swf.xMax == 360 * 20 ? "width=\"360\" height=\"270\"" : "width=\"270\" height=\"360\"";
+  EXPECT_NE(ReadBytes(out_ / "talk.html").find(size), std::string::npos);
+  EXPECT_EQ(ReadBytes(out_ / "talk.swf.js"), MovieScript("talk.swf", movie));
+  EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf", "talk.swf.js"}));
 }
 
 TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
