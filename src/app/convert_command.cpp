@@ -37,18 +37,24 @@ namespace quillet::app {
 namespace {
 
 constexpr const char* kConvertUsage =
-    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--open] [--quiet]\n"
+    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--time-limit SECONDS]\n"
+    "                       [--open] [--quiet]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
     "are converted in one go; one that fails does not stop the others.\n"
     "\n"
     "Options:\n"
-    "  -o, --output DIR   write into DIR (default: the current folder)\n"
+    "  -o, --output DIR   write into DIR (default: the current folder); DIR is created when its\n"
+    "                     parent folder exists\n"
     "  --size SIZE        small (a third of the slide size), medium (half, the default) or big (full)\n"
     "  --player WHERE     where the page loads the Ruffle player from: online (unpkg.com, the\n"
     "                     default) or local (copied into DIR/ruffle, so the folder plays with no\n"
     "                     internet once served from a web server)\n"
+    "  --time-limit SECONDS\n"
+    "                     end LibreOffice when it has not printed a deck after SECONDS (default 600;\n"
+    "                     N decks of a batch have N times as long, and at most one more for the\n"
+    "                     decks tried again alone)\n"
     "  --open             open the page in the default browser afterwards\n"
     "  --quiet            print nothing but errors and warnings\n"
     "  -h, --help         show this help\n"
@@ -76,6 +82,7 @@ struct ConvertOptions {
   std::string outputFolder;
   int sizeDivisor = 2;
   PlayerSource player = PlayerSource::kOnline;
+  int timeLimitSeconds = 600;
   bool open = false;
   bool quiet = false;
   bool help = false;
@@ -107,6 +114,24 @@ std::optional<int> DivisorForSize(const std::string& size) {
   return std::nullopt;
 }
 
+// A whole number of seconds from 1 to a day.
+int TimeLimit(const std::string& text) {
+  constexpr int kLongest = 24 * 60 * 60;
+  const bool digits = !text.empty() && text.size() <= 6 &&
+                      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const int seconds = digits ? std::stoi(text) : 0;
+  if (seconds < 1 || seconds > kLongest) {
+    throw UsageError("--time-limit must be a whole number of seconds from 1 to " + std::to_string(kLongest) +
+                     ", not '" + text + "'");
+  }
+  return seconds;
+}
+
+std::string OutputFolder(const std::string& option, std::string folder) {
+  if (folder.empty()) throw UsageError(option + " needs a folder, not an empty name");
+  return folder;
+}
+
 ConvertOptions ParseOptions(int argc, char** argv) {
   ConvertOptions options;
   bool onlyOperands = false;
@@ -122,9 +147,11 @@ ConvertOptions ParseOptions(int argc, char** argv) {
       } else if (argument == "-h" || argument == "--help") {
         options.help = true;
       } else if (argument == "-o" || argument == "--output") {
-        options.outputFolder = valueOf(i, argument);
+        options.outputFolder = OutputFolder(argument, valueOf(i, argument));
       } else if (argument.rfind("--output=", 0) == 0) {
-        options.outputFolder = argument.substr(9);
+        options.outputFolder = OutputFolder("--output", argument.substr(9));
+      } else if (argument == "--time-limit" || argument.rfind("--time-limit=", 0) == 0) {
+        options.timeLimitSeconds = TimeLimit(argument == "--time-limit" ? valueOf(i, argument) : argument.substr(13));
       } else if (argument == "--size" || argument.rfind("--size=", 0) == 0) {
         const std::string size = argument == "--size" ? valueOf(i, argument) : argument.substr(7);
         const std::optional<int> divisor = DivisorForSize(size);
@@ -219,6 +246,42 @@ class TerminalObserver : public ConversionObserver {
   int deckCount_ = 0;
 };
 
+void PrintWritten(const std::vector<DeckOutcome>& decks, bool quiet) {
+  if (quiet) return;
+  for (const DeckOutcome& deck : decks) {
+    std::cout << "Page:  " << deck.outcome.page.string() << "\n"
+              << "Movie: " << deck.outcome.movie.string() << "\n";
+  }
+}
+
+// "2 of 5 decks were written: a.ppt, b.ppt." after a cancelled batch.
+std::string WrittenCount(const BatchCancelled& cancelled) {
+  const std::vector<DeckOutcome>& written = cancelled.Converted();
+  if (written.empty()) return "No deck was written.";
+  std::string text = std::to_string(written.size()) + " of " + std::to_string(cancelled.DeckCount()) +
+                     (written.size() == 1 ? " deck was" : " decks were") + " written:";
+  for (std::size_t i = 0; i < written.size(); ++i) text += (i == 0 ? " " : ", ") + written[i].deck;
+  return OneLine(text + ".");
+}
+
+// -o DIR makes DIR when its parent folder exists, as mkdir does.
+void CreateOutputFolder(const std::string& folder) {
+  std::error_code error;
+  if (std::filesystem::exists(folder, error)) return;
+  std::filesystem::path parent = std::filesystem::path(folder).parent_path();
+  if (parent.empty()) parent = ".";
+  if (!std::filesystem::is_directory(parent, error)) {
+    throw Error(
+        kGeneral,
+        "cannot create the output folder " + folder + ": its parent folder " + parent.string() + " does not exist",
+        FailureCause::kOutputFolder);
+  }
+  if (!std::filesystem::create_directory(folder, error) && error) {
+    throw Error(kGeneral, "cannot create the output folder " + folder + ": " + error.message(),
+                FailureCause::kOutputFolder);
+  }
+}
+
 // Many decks: the page and movie of each deck converted, one line on stderr
 // for each deck that failed, and a last line that counts them.
 int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder, const ConversionSetup& setup,
@@ -231,9 +294,8 @@ int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder,
     if (!deck.error.empty()) {
       ++failed;
       std::cerr << "quillet convert: " << OneLine(deck.error) << "\n";
-    } else if (!options.quiet) {
-      std::cout << "Page:  " << deck.outcome.page.string() << "\n"
-                << "Movie: " << deck.outcome.movie.string() << "\n";
+    } else {
+      PrintWritten({deck}, options.quiet);
     }
   }
   const std::string count = std::to_string(outcomes.size() - failed) + " of " + std::to_string(outcomes.size()) +
@@ -278,6 +340,9 @@ int RunConvertPart(int argc, char** argv) {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGHUP, &action, nullptr);
+  // A reader that goes away (quillet convert ... | head) changes nothing of
+  // the conversion: what cannot be printed is lost, the outputs are not.
+  ::signal(SIGPIPE, SIG_IGN);
 
   int exitCode = kSuccess;
   try {
@@ -286,8 +351,10 @@ int RunConvertPart(int argc, char** argv) {
     ConversionSetup setup;
     setup.programFolder = ProgramFolder();
     setup.player = options.player;
+    setup.exportTimeLimitSeconds = options.timeLimitSeconds;
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
+    CreateOutputFolder(outputFolder);
     if (options.decks.size() > 1) {
       exitCode = ConvertBatch(options, outputFolder, setup, observer, cancel);
       activeCancel = nullptr;
@@ -299,6 +366,12 @@ int RunConvertPart(int argc, char** argv) {
       std::cout << "Page:  " << outcome.page.string() << "\n"
                 << "Movie: " << outcome.movie.string() << std::endl;
     }
+  } catch (const BatchCancelled& cancelled) {
+    observer.ClearLine();
+    PrintWritten(cancelled.Converted(), options.quiet);
+    std::cout << std::flush;
+    std::cerr << "quillet convert: " << cancelled.what() << " " << WrittenCount(cancelled) << "\n";
+    exitCode = kInterrupted;
   } catch (const ConversionCancelled& cancelled) {
     observer.ClearLine();
     std::cerr << "quillet convert: " << cancelled.what() << "\n";

@@ -419,7 +419,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   const WorkFolder work = WorkFolder::Acquire(workRoot);
   const std::filesystem::path& folder = work.Path();
   EmptyFolder(folder);
-  ThrowIfCancelled(cancel);
+  if (cancel.IsCancelled()) throw BatchCancelled({}, decks.size());
 
   // Every deck is checked and named first; two decks of one name would write
   // the same outputs, so the later one fails.
@@ -460,7 +460,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   try {
     printed = PrintDecksToPdf(toPrint, scratch.Path(), printSettings);
   } catch (const SlideExportCancelled&) {
-    throw ConversionCancelled();
+    throw BatchCancelled({}, decks.size());
   } catch (const Error& error) {
     for (std::size_t i = 0; i < decks.size(); ++i) {
       if (outcomes[i].error.empty() && printedIndex[i] < decks.size()) outcomes[i].error = error.what();
@@ -483,6 +483,12 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     try {
       RemoveSlidePictures(folder);
       outcomes[i].outcome = ConvertInWorkFolder(jobs[i], outputs[i], folder, pdf, setup, observer, cancel);
+    } catch (const ConversionCancelled&) {
+      std::vector<DeckOutcome> written;
+      for (std::size_t j = 0; j < i; ++j) {
+        if (outcomes[j].error.empty()) written.push_back(outcomes[j]);
+      }
+      throw BatchCancelled(std::move(written), decks.size());
     } catch (const Error& error) {
       observer.ClearProgress();
       outcomes[i].error = error.what();

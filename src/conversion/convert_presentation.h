@@ -100,7 +100,7 @@ struct DeckOutcome {
 // written; two decks of one name fail from the second on. The observer hears
 // ShowDeck before each deck's progress. Throws quillet::Error when no deck
 // can be converted at all (the output folder, the work folder) and
-// ConversionCancelled when `cancel` was set (decks already written stay).
+// BatchCancelled when `cancel` was set (decks already written stay).
 std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& decks, const std::string& outputFolder,
                                               int sizeDivisor, const ConversionSetup& setup,
                                               ConversionObserver& observer, const CancelFlag& cancel);
@@ -108,6 +108,20 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
 class ConversionCancelled : public std::exception {
  public:
   const char* what() const noexcept override { return "The conversion was cancelled."; }
+};
+
+// A batch cancelled part way: the decks written before the cancel stay.
+class BatchCancelled : public ConversionCancelled {
+ public:
+  BatchCancelled(std::vector<DeckOutcome> converted, std::size_t deckCount)
+      : converted_(std::move(converted)), deckCount_(deckCount) {}
+  // The decks written, in the batch's order.
+  const std::vector<DeckOutcome>& Converted() const { return converted_; }
+  std::size_t DeckCount() const { return deckCount_; }
+
+ private:
+  std::vector<DeckOutcome> converted_;
+  std::size_t deckCount_;
 };
 
 }  // namespace quillet

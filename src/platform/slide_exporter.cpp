@@ -175,22 +175,47 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
       settings.whileExporting(shown);
     };
   }
+  const auto start = std::chrono::steady_clock::now();
   const ChildOutcome outcome = RunChildProcess(arguments, childSettings);
   if (outcome.end == ChildEnd::kCancelled) throw SlideExportCancelled();
   const bool ranThrough = outcome.end == ChildEnd::kExited && outcome.exitCode == 0;
+  const bool batch = copied.size() > 1;
+  // The decks a batch run left are tried again alone, all of them within one
+  // more deck's time: a batch ends within (decks + 1) x the limit.
+  const auto batchEnd = start + settings.timeLimit * static_cast<int>(copied.size() + 1);
+  const auto gaveUp = [&](std::size_t i) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    printed[i].pdf.clear();
+    printed[i].timedOut = true;
+    printed[i].error = "cannot convert " + decks[i].string() +
+                       ": LibreOffice did not finish within the time limit; the batch gave up on it after " +
+                       std::to_string(seconds.count()) + " seconds";
+  };
   for (std::size_t i : copied) {
     std::error_code error;
     if (std::filesystem::is_regular_file(printed[i].pdf, error) &&
         std::filesystem::file_size(printed[i].pdf, error) > 0)
       continue;
-    if (retryAlone && copied.size() > 1 && !ranThrough) {
+    if (retryAlone && batch && !ranThrough) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(batchEnd - std::chrono::steady_clock::now());
+      if (left.count() <= 0) {
+        gaveUp(i);
+        continue;
+      }
+      SlideExportSettings aloneSettings = settings;
+      aloneSettings.timeLimit = std::min(settings.timeLimit, left);
       const std::filesystem::path alone = scratch / ("alone-" + std::to_string(i + 1));
       std::filesystem::create_directory(alone, error);
-      printed[i] = PrintAllToPdf({decks[i]}, alone, settings, false).front();
+      printed[i] = PrintAllToPdf({decks[i]}, alone, aloneSettings, false).front();
+      if (printed[i].timedOut) gaveUp(i);
       continue;
     }
     printed[i].pdf.clear();
-    if (outcome.end == ChildEnd::kTimedOut) {
+    if (outcome.end == ChildEnd::kTimedOut && batch) {
+      gaveUp(i);
+    } else if (outcome.end == ChildEnd::kTimedOut) {
+      printed[i].timedOut = true;
       printed[i].error = "cannot convert " + decks[i].string() + ": LibreOffice did not finish within " +
                          std::to_string(childSettings.timeLimit.count() / 1000) + " seconds";
     } else {

@@ -81,12 +81,15 @@ struct PrintedDeck {
   std::filesystem::path pdf;
   std::string error;  // a message naming the deck; empty when `pdf` is there
   FailureCause cause = FailureCause::kOther;
+  bool timedOut = false;  // LibreOffice ran out of time on it
 };
 
 // Prints every deck to PDF in one LibreOffice run, inside `scratch` (which
 // must exist and is the caller's to remove); one entry per deck, in order. A
-// deck LibreOffice cannot open fails alone; should LibreOffice crash, the
-// decks it left without a PDF are tried again one by one. Throws
+// deck LibreOffice cannot open fails alone; should LibreOffice crash or run
+// out of time (N decks have N times the limit), the decks it left without a
+// PDF are tried again one by one, together within one more limit, so that a
+// batch ends within (N + 1) times the limit. Throws
 // quillet::Error when LibreOffice is not installed and SlideExportCancelled
 // when isCancelled answered true.
 std::vector<PrintedDeck> PrintDecksToPdf(const std::vector<std::filesystem::path>& decks,

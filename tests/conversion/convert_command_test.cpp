@@ -167,14 +167,36 @@ INSTANTIATE_TEST_SUITE_P(
                "quillet convert: --size must be small, medium or big, not 'huge' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "--frames"}, 2, "quillet convert: unknown option '--frames' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "-o"}, 2, "quillet convert: -o needs a value (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "-o", ""},
+               2,
+               "quillet convert: -o needs a folder, not an empty name (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "--output="},
+               2,
+               "quillet convert: --output needs a folder, not an empty name (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "--time-limit", "0"},
+               2,
+               "quillet convert: --time-limit must be a whole number of seconds from 1 to 86400, not '0' (try "
+               "quillet convert --help)\n"},
         Misuse{{"/nonexistent/a.ppt"}, 1, "quillet convert: cannot find the presentation /nonexistent/a.ppt\n"},
         Misuse{{"/dev/null"}, 1, "quillet convert: /dev/null is not a file\n"},
         Misuse{{"--", "-dash.ppt"}, 1, "quillet convert: cannot find the presentation -dash.ppt\n"}));
 
-TEST_F(ConvertCommandTest, MissingOutputFolderFailsBeforeExport) {
-  const CommandRun run = Convert({Deck("a.pdf", 1), "-o", (out_ / "missing").string()}, scratch_.Path());
+// -o makes the folder when its parent exists, as mkdir does; a missing parent
+// is named. A reader that goes away after the first line changes nothing.
+TEST_F(ConvertCommandTest, OutputFolderIsMadeWhenItsParentExists) {
+  const std::string deeper = (out_ / "missing" / "deeper").string();
+  const CommandRun run = Convert({Deck("a.pdf", 1), "-o", deeper}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "quillet convert: the output folder " + (out_ / "missing").string() + " does not exist\n");
+  EXPECT_EQ(run.err, "quillet convert: cannot create the output folder " + deeper + ": its parent folder " +
+                         (out_ / "missing").string() + " does not exist\n");
+  EXPECT_TRUE(AllNames(out_.Path()).empty());
+  const std::string made = (out_ / "made").string();
+  const ChildOutcome piped = RunChildProcess({"/bin/bash", "-c",
+                                              Quote(QUILLET_BINARY) + " convert " + Quote(Deck("b.pdf", 1)) + " -o " +
+                                                  Quote(made) + " | true; echo ${PIPESTATUS[0]}"},
+                                             {});
+  EXPECT_EQ(piped.output, "0\n");
+  EXPECT_EQ(AllNames(made), (std::vector<std::string>{"b.html", "b.swf", "b.swf.js"}));
 }
 
 // A stand-in for LibreOffice first on PATH that only leaves a mark.
@@ -352,6 +374,31 @@ TEST_F(ConvertCommandTest, DecksACrashedBatchLeftAreTriedAlone) {
   EXPECT_EQ(AllNames(out_.Path()).size(), 9u);
 }
 
+// LibreOffice that never finishes: a batch of three decks ends within four
+// times the limit, not three times it for the batch and once more per deck.
+TEST_F(ConvertCommandTest, HungLibreOfficeEndsABatchInBoundedTime) {
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  WriteBytes(bin / "soffice", "#!/bin/sh\nexec sleep 60\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  std::vector<std::string> arguments = {"--time-limit", "2", "-o", out_.Path().string()};
+  for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
+    WriteBytes(decks_ / name, "a deck");
+    arguments.push_back((decks_ / name).string());
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const CommandRun run = Convert(arguments, scratch_.Path(), "PATH=" + Quote(bin.string()) + ":$PATH");
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_LT(seconds, 10.5);  // (3 + 1) x 2 s, and a moment for each stand-in to end
+  for (const char* name : {"a.ppt", "b.ppt", "c.ppt"}) {
+    EXPECT_NE(run.err.find("cannot convert " + (decks_ / name).string() +
+                           ": LibreOffice did not finish within the time limit; the batch gave up on it after "),
+              std::string::npos)
+        << run.err;
+  }
+}
+
 TEST_F(ConvertCommandTest, BatchProgressShowsTheDeckCount) {
   if (const std::string reason = NoPseudoTerminal(); !reason.empty()) {
     GTEST_SKIP() << "no pseudo-terminal can be made (is /dev/pts mounted?): " << reason;
@@ -392,7 +439,7 @@ TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   const CommandRun run = Convert({"--help"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] "
-                          "[--open] [--quiet]\n",
+                          "[--time-limit SECONDS]\n                       [--open] [--quiet]\n",
                           0),
             0u);
   for (const char* point : {"needs LibreOffice Impress", "from the internet", "are replaced"}) {

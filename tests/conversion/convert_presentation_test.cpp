@@ -442,6 +442,23 @@ TEST_F(ConvertPresentationTest, CancelledConversionLeavesNoOutput) {
   EXPECT_EQ(observer_.percents, (std::vector<int>{0, 25}));
 }
 
+// A batch cancelled during its second deck tells which decks were written.
+TEST_F(ConvertPresentationTest, CancelledBatchTellsTheDecksWritten) {
+  const std::vector<std::string> decks = {Deck("a.pdf", 1), Deck("b.pdf", 3), Deck("c.pdf", 1)};
+  observer_.onProgress = [&](int) {
+    if (std::filesystem::exists(root_ / "out" / "a.html")) cancel_.Cancel();
+  };
+  try {
+    ConvertPresentations(decks, Out(), 2, setup_, observer_, cancel_);
+    ADD_FAILURE() << "not cancelled";
+  } catch (const BatchCancelled& cancelled) {
+    ASSERT_EQ(cancelled.Converted().size(), 1u);
+    EXPECT_EQ(cancelled.Converted().front().deck, decks.front());
+    EXPECT_EQ(cancelled.DeckCount(), 3u);
+  }
+  EXPECT_EQ(AllNames(root_ / "out"), (std::vector<std::string>{"a.html", "a.swf", "a.swf.js"}));
+}
+
 TEST_F(ConvertPresentationTest, TwoConversionsAtOnceUseTheirOwnWorkFolders) {
   const std::string first = Deck("first.pdf", 6);
   const std::string second = Deck("second.pdf", 5);
