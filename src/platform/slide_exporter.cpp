@@ -11,11 +11,13 @@
 #include <poppler-page-renderer.h>
 #include <poppler-page.h>
 #include <stdlib.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <bit>
 #include <cctype>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <limits>
 #include <memory>
@@ -35,6 +37,11 @@ namespace quillet {
 namespace {
 
 constexpr int kReportedOutputLines = 3;
+constexpr std::size_t kReportedLineBytes = 160;
+// Less room than this where LibreOffice writes, and a missing PDF is put
+// down to the full disk: its profile alone takes several megabytes.
+constexpr double kLeastRoomBytes = 64.0 * (1 << 20);
+constexpr unsigned long kLeastRoomFiles = 100;
 constexpr double kPointsPerInch = 72;
 constexpr double kLongestSide = 4000;  // pixels
 
@@ -94,16 +101,54 @@ std::filesystem::path FindLibreOffice() {
   return FindProgram("/usr/lib/libreoffice/program/soffice");
 }
 
-// The last lines LibreOffice printed, without its harmless chatter.
-std::string LastLines(const std::string& output) {
+// What LibreOffice prints on every run, whatever the deck.
+bool IsChatter(const std::string& line) {
+  static const char* const kChatter[] = {"javaldx", "libpng warning:", "Fontconfig warning", "Gtk-WARNING"};
+  return line.rfind("convert ", 0) == 0 ||
+         std::any_of(std::begin(kChatter), std::end(kChatter),
+                     [&](const char* known) { return line.find(known) != std::string::npos; });
+}
+
+// A line fit for a one-line message: no control characters, at most
+// kReportedLineBytes bytes (cut where a character starts).
+std::string Printable(const std::string& line) {
+  std::string text;
+  for (const char c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f) {
+      if (c == '\t' && !text.empty() && text.back() != ' ') text += ' ';
+      continue;
+    }
+    text += c;
+  }
+  if (text.size() <= kReportedLineBytes) return text;
+  std::size_t cut = kReportedLineBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut) + "...";
+}
+
+// The last lines LibreOffice printed about `input` (its copy of the deck),
+// without its chatter. In a batch, where one output tells of every deck,
+// only the lines that name this deck or report an error are its own; the
+// copy's name in them becomes the deck's.
+std::string LastLines(const std::string& output, const std::filesystem::path& input, const std::filesystem::path& deck,
+                      bool batch) {
   std::vector<std::string> kept;
   std::istringstream lines(output);
   std::string line;
+  const std::string inputName = input.filename().string();
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line.find("javaldx") != std::string::npos || line.rfind("convert ", 0) == 0) continue;
+    if (line.empty() || IsChatter(line)) continue;
+    const bool namesDeck = line.find(inputName) != std::string::npos;
+    if (batch && !namesDeck && line.find("rror") == std::string::npos) continue;
+    for (const std::string& name : {input.string(), inputName}) {
+      for (std::size_t at = line.find(name); at != std::string::npos; at = line.find(name, at + deck.string().size()))
+        line.replace(at, name.size(), deck.string());
+    }
+    line = Printable(line);
     // A batch repeats the same complaint for every deck it cannot load.
-    if (std::find(kept.begin(), kept.end(), line) != kept.end()) continue;
+    if (line.empty() || std::find(kept.begin(), kept.end(), line) != kept.end()) continue;
     kept.push_back(line);
   }
   if (kept.empty()) return "LibreOffice printed nothing";
@@ -116,8 +161,48 @@ std::string LastLines(const std::string& output) {
   return text;
 }
 
-std::string CannotOpen(const std::filesystem::path& deck, const std::string& output) {
-  return deck.string() + " is not a presentation LibreOffice can open (" + LastLines(output) + ")";
+// Why LibreOffice left no PDF of `deck`: a work folder without room, or a
+// deck it cannot open.
+PrintedDeck Unprinted(const std::filesystem::path& deck, const std::filesystem::path& input,
+                      const std::filesystem::path& scratch, const std::string& output, bool batch) {
+  PrintedDeck printed;
+  struct statvfs room {};
+  if (::statvfs(scratch.c_str(), &room) == 0) {
+    const double freeBytes = static_cast<double>(room.f_bavail) * static_cast<double>(room.f_frsize);
+    if (freeBytes < kLeastRoomBytes || room.f_favail < kLeastRoomFiles) {
+      char megabytes[32];
+      std::snprintf(megabytes, sizeof megabytes, "%.1f", freeBytes / (1 << 20));
+      const std::string roomLeft = room.f_favail < kLeastRoomFiles
+                                       ? "room for only " + std::to_string(room.f_favail) + " more files"
+                                       : std::string("only ") + megabytes + " MB free";
+      // The scratch folders lie in the work folder: .export-*/alone-N.
+      std::filesystem::path work = scratch;
+      while (work.has_parent_path() &&
+             (work.filename().string().rfind(".export-", 0) == 0 || work.filename().string().rfind("alone-", 0) == 0))
+        work = work.parent_path();
+      printed.error = "cannot convert " + deck.string() + ": the work folder " + work.string() +
+                      " is full (its file system has " + roomLeft +
+                      "), too full for LibreOffice to print the deck; free some space there";
+      return printed;
+    }
+  }
+  printed.error =
+      deck.string() + " is not a presentation LibreOffice can open (" + LastLines(output, input, deck, batch) + ")";
+  printed.cause = FailureCause::kDeckUnreadable;
+  return printed;
+}
+
+// The deck under a plain name in the scratch folder, without copying its
+// bytes: a hard link, else a symbolic one.
+bool LinkDeck(const std::filesystem::path& deck, const std::filesystem::path& input, std::string& failure) {
+  std::error_code error;
+  std::filesystem::create_hard_link(deck, input, error);
+  if (!error) return true;
+  const std::filesystem::path target = std::filesystem::absolute(deck, error);
+  if (!error) std::filesystem::create_symlink(target, input, error);
+  if (!error) return true;
+  failure = error.message();
+  return false;
 }
 
 // One LibreOffice run prints every deck as a PDF inside `scratch`: deck
@@ -136,8 +221,9 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
                 FailureCause::kLibreOfficeMissing);
   }
   std::vector<PrintedDeck> printed(decks.size());
-  // A copy under a plain name keeps odd file names away from LibreOffice's
-  // command line and its lock file away from the user's folder.
+  // A link under a plain name keeps odd file names away from LibreOffice's
+  // command line and its lock file away from the user's folder, without
+  // copying the deck's bytes (a sparse deck of gigabytes stays a link).
   const std::filesystem::path pdfFolder = scratch / "pdf";
   std::vector<std::string> arguments = {
       libreOffice.string(), "-env:UserInstallation=" + FileUrl(scratch / "profile"),
@@ -148,13 +234,14 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
       "--outdir",           pdfFolder.string(),
   };
   std::vector<std::size_t> copied;
+  std::vector<std::filesystem::path> inputs(decks.size());
   for (std::size_t i = 0; i < decks.size(); ++i) {
     const std::string name = "deck-" + std::to_string(i + 1);
     const std::filesystem::path input = scratch / (name + LowerExtension(decks[i]));
-    std::error_code error;
-    std::filesystem::copy_file(decks[i], input, std::filesystem::copy_options::overwrite_existing, error);
-    if (error) {
-      printed[i].error = "cannot read " + decks[i].string() + ": " + error.message();
+    inputs[i] = input;
+    std::string failure;
+    if (!LinkDeck(decks[i], input, failure)) {
+      printed[i].error = "cannot read " + decks[i].string() + ": " + failure;
       continue;
     }
     printed[i].pdf = pdfFolder / (name + ".pdf");
@@ -219,8 +306,7 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
       printed[i].error = "cannot convert " + decks[i].string() + ": LibreOffice did not finish within " +
                          std::to_string(childSettings.timeLimit.count() / 1000) + " seconds";
     } else {
-      printed[i].error = CannotOpen(decks[i], outcome.output);
-      printed[i].cause = FailureCause::kDeckUnreadable;
+      printed[i] = Unprinted(decks[i], inputs[i], scratch, outcome.output, batch);
     }
   }
   return printed;

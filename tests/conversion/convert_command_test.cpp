@@ -399,6 +399,69 @@ TEST_F(ConvertCommandTest, HungLibreOfficeEndsABatchInBoundedTime) {
   }
 }
 
+// What LibreOffice prints reaches a message short and clean: no chatter, no
+// control characters, long lines cut, and in a batch only what is about the
+// deck or an error. The decks are linked for it, never copied.
+TEST_F(ConvertCommandTest, LibreOfficeMessagesAreShortAndTheDecksLinked) {
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  WriteBytes(bin / "soffice",
+             "#!/bin/sh\nwhile [ \"$1\" != --outdir ]; do shift; done\nshift 2\nfor deck; do\n"
+             "  stat -c '%h %F' \"$deck\" >> '" +
+                 (scratch_ / "links").string() +
+                 "'\n"
+                 "  echo \"note: cannot read $(basename \"$deck\")\"\ndone\n"
+                 "echo 'Warning: failed to launch javaldx - java may not function correctly'\n"
+                 "echo 'libpng warning: iCCP: known incorrect sRGB profile'\n"
+                 "printf 'Error: \\033[31mbad\\033[0m %300s\\n' x\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  WriteBytes(decks_ / "a.ppt", "a deck");
+  WriteBytes(decks_ / "b.ppt", "a deck");
+  const CommandRun run = Convert({(decks_ / "a.ppt").string(), (decks_ / "b.ppt").string(), "-o", out_.Path().string()},
+                                 scratch_.Path(), "PATH=" + Quote(bin.string()) + ":$PATH");
+  EXPECT_EQ(run.exitCode, 1);
+  const std::string error = ("Error: [31mbad[0m " + std::string(299, ' ') + "x").substr(0, 160) + "...";
+  EXPECT_EQ(run.err,
+            "quillet convert: " + (decks_ / "a.ppt").string() +
+                " is not a presentation LibreOffice can open (note: cannot read " + (decks_ / "a.ppt").string() +
+                " / " + error + ")\nquillet convert: " + (decks_ / "b.ppt").string() +
+                " is not a presentation LibreOffice can open (note: cannot read " + (decks_ / "b.ppt").string() +
+                " / " + error + ")\nquillet convert: 0 of 2 decks converted, 2 failed.\n");
+  const std::string links = ReadBytes(scratch_ / "links");
+  EXPECT_TRUE(links == "2 regular file\n2 regular file\n" || links == "1 symbolic link\n1 symbolic link\n") << links;
+}
+
+// A work folder on a full file system is reported as such, not as a deck
+// LibreOffice cannot open (a private mount of a small file system; root only).
+TEST_F(ConvertCommandTest, FullWorkFolderIsReportedAsSuch) {
+  if (RunChildProcess({"/usr/bin/unshare", "--mount", "/bin/true"}, {}).exitCode != 0) {
+    GTEST_SKIP() << "cannot make a private mount here";
+  }
+  const std::filesystem::path program = scratch_ / "program";
+  std::filesystem::create_directories(program / "temp");
+  std::filesystem::copy_file(QUILLET_BINARY, program / "quillet");
+  const std::filesystem::path part = std::filesystem::path(QUILLET_BINARY).parent_path() / "quillet-convert.so";
+  std::filesystem::copy_file(part, program / part.filename());
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  WriteBytes(bin / "soffice", "#!/bin/sh\necho 'Error: source file could not be loaded'\n");
+  std::filesystem::permissions(bin / "soffice", std::filesystem::perms::owner_all);
+  WriteBytes(decks_ / "talk.ppt", "a deck");
+  const std::string temp = Quote((program / "temp").string());
+  const ChildOutcome run = RunChildProcess(
+      {"/usr/bin/unshare", "--mount", "/bin/sh", "-c",
+       "mount -t tmpfs -o size=4m tmpfs " + temp + " && : >" + temp +
+           "/.quillet-work-folder && PATH=" + Quote(bin.string()) + ":$PATH " + Quote((program / "quillet").string()) +
+           " convert " + Quote((decks_ / "talk.ppt").string()) + " -o " + Quote(out_.Path().string()) + " 2>&1"},
+      {});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.output.rfind("quillet convert: cannot convert " + (decks_ / "talk.ppt").string() +
+                                 ": the work folder " + (program / "temp").string() + " is full (",
+                             0),
+            0u)
+      << run.output;
+}
+
 TEST_F(ConvertCommandTest, BatchProgressShowsTheDeckCount) {
   if (const std::string reason = NoPseudoTerminal(); !reason.empty()) {
     GTEST_SKIP() << "no pseudo-terminal can be made (is /dev/pts mounted?): " << reason;
