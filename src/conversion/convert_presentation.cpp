@@ -30,7 +30,6 @@
 #include "platform/deck_protection.h"
 #include "platform/error.h"
 #include "platform/file_replace.h"
-#include "platform/picture_file.h"
 #include "platform/program_folder.h"
 #include "platform/slide_exporter.h"
 
@@ -296,10 +295,12 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   const std::vector<std::string> fileJpg = ListSlidePictures(folder);
   if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
 
-  // 5. Measure the frame from the first picture.
-  const Surface picTemp = LoadPicture(folder / fileJpg.front());
-  const int width = picTemp.Width();
-  const int height = picTemp.Height();
+  // 5. The frame is the first picture's size (Slide1.jpg), which its
+  // rescaling measured: no need to decode the file again.
+  const std::optional<PictureSize> first = frame.Get();
+  if (!first) throw Error(kGeneral, job.m_PptPath + " has no slides");
+  const int width = first->width;
+  const int height = first->height;
 
   // 6. The movie objects and the frame.
   SlideShowMovie movie;
