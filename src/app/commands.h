@@ -5,7 +5,7 @@
 
 namespace quillet::app {
 
-inline constexpr const char* kVersion = "0.1.0";
+inline constexpr const char* kVersion = QUILLET_VERSION;  // the project version in CMakeLists.txt
 
 int RunWindow(int argc, char** argv);
 int RunConvert(int argc, char** argv);

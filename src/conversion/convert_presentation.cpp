@@ -359,29 +359,6 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   return outcome;
 }
 
-// A hidden folder of the batch's PDFs inside the work folder, removed with
-// the object (and, should the process be killed, by the next EmptyFolder).
-class BatchScratch {
- public:
-  explicit BatchScratch(const std::filesystem::path& parent) {
-    std::string pattern = (parent / (std::string(kScratchPrefix) + "batch-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw Error(kGeneral, "cannot create a scratch folder in " + parent.string());
-    }
-    path_ = pattern;
-  }
-  BatchScratch(const BatchScratch&) = delete;
-  BatchScratch& operator=(const BatchScratch&) = delete;
-  ~BatchScratch() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
 }  // namespace
 
 ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText, const std::string& outputFolder,
@@ -452,7 +429,9 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   }
 
   // One LibreOffice run prints every deck that is not a PDF already.
-  const BatchScratch scratch(folder);
+  // The batch's PDFs, in a scratch folder that a killed process leaves to
+  // the next EmptyFolder.
+  const ScratchFolder scratch(folder, std::string(kScratchPrefix) + "batch-");
   std::vector<PrintedDeck> printed;
   SlideExportSettings printSettings;
   printSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);

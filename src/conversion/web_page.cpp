@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "platform/percent_encoding.h"
 #include "platform/utf8.h"
 
 namespace quillet {
@@ -198,19 +199,7 @@ std::string EscapeHtml(std::string_view text) {
   return out;
 }
 
-std::string EscapeUrlComponent(std::string_view text) {
-  std::string out;
-  for (unsigned char c : text) {
-    if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-      out += static_cast<char>(c);
-    } else {
-      out += '%';
-      out += kHexDigits[c >> 4];
-      out += kHexDigits[c & 0xF];
-    }
-  }
-  return out;
-}
+std::string EscapeUrlComponent(std::string_view text) { return PercentEncode(text); }
 
 std::string EscapeScriptString(std::string_view text) {
   std::string out;

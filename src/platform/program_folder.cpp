@@ -201,6 +201,19 @@ WorkFolder WorkFolder::Acquire(const std::filesystem::path& root) {
               "too many conversions are running at once (every work folder under " + root.string() + " is in use)");
 }
 
+ScratchFolder::ScratchFolder(const std::filesystem::path& parent, const std::string& prefix) {
+  std::string pattern = (parent / (prefix + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) {
+    throw Error(kGeneral, "cannot create a scratch folder in " + parent.string() + ": " + std::strerror(errno));
+  }
+  path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
 WorkFolder::WorkFolder(WorkFolder&& other) noexcept : path_(std::move(other.path_)), lock_(other.lock_) {
   other.lock_ = -1;
 }

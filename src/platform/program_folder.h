@@ -85,4 +85,20 @@ class WorkFolder {
   int lock_ = -1;
 };
 
+// A hidden scratch folder made inside `parent` (PREFIX and six random
+// characters), removed with all it holds when the object goes.
+class ScratchFolder {
+ public:
+  // Throws quillet::Error when the folder cannot be made.
+  ScratchFolder(const std::filesystem::path& parent, const std::string& prefix);
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 }  // namespace quillet

@@ -30,7 +30,9 @@
 #include "platform/child_process.h"
 #include "platform/error.h"
 #include "platform/file_replace.h"
+#include "platform/percent_encoding.h"
 #include "platform/picture_file.h"
+#include "platform/program_folder.h"
 #include "platform/surface.h"
 
 namespace quillet {
@@ -54,44 +56,8 @@ std::string LowerExtension(const std::filesystem::path& deck) {
 
 bool IsPdf(const std::filesystem::path& deck) { return LowerExtension(deck) == ".pdf"; }
 
-// A hidden scratch folder inside `parent`, removed with the object.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::filesystem::path& parent) {
-    std::string pattern = (parent / ".export-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw Error(kGeneral, "cannot create a scratch folder in " + parent.string());
-    }
-    path_ = pattern;
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  const std::filesystem::path& Path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
-
-// file:// URL of an absolute path, every byte outside the unreserved set and
-// "/" percent-encoded.
-std::string FileUrl(const std::filesystem::path& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (unsigned char c : path.string()) {
-    if (std::isalnum(c) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
-      url += static_cast<char>(c);
-    } else {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 15];
-    }
-  }
-  return url;
-}
+// file:// URL of an absolute path.
+std::string FileUrl(const std::filesystem::path& path) { return "file://" + PercentEncode(path.string(), "/"); }
 
 std::filesystem::path FindLibreOffice() {
   for (const char* name : {"soffice", "libreoffice"}) {
@@ -551,7 +517,7 @@ int ExportSlides(const std::filesystem::path& deck, const std::filesystem::path&
     throw Error(kGeneral, "cannot find the presentation " + deck.string());
   if (std::filesystem::file_size(deck, error) == 0) throw Error(kGeneral, deck.string() + " is empty");
   if (IsPdf(deck)) return RenderPages(deck, deck, settings, consume);
-  ScratchFolder scratch(scratchParent);
+  const ScratchFolder scratch(scratchParent, ".export-");
   const std::filesystem::path pdf = PrintToPdf(deck, scratch.Path(), settings);
   return RenderPages(pdf, deck, settings, consume);
 }

@@ -11,6 +11,7 @@
 
 #include "platform/error.h"
 #include "platform/file_replace.h"
+#include "platform/utf8.h"
 #include "swf/tag_writer.h"
 
 namespace swf {
@@ -62,36 +63,14 @@ ColorTransform AddTransform(std::int16_t red, std::int16_t green, std::int16_t b
 // UTF-8 to code points; SWF code tables hold 16-bit codes.
 std::u32string DecodeText(const std::string& text) {
   std::u32string decoded;
-  std::size_t at = 0;
-  const auto fail = [&text](const std::string& reason) {
-    Fail("MakeTextSimple", "the text \"" + text + "\" " + reason);
-  };
-  while (at < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    int length = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-      length = 1, code = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      length = 2, code = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code = lead & 0x07;
-    } else {
-      fail("is not valid UTF-8");
+  for (std::size_t at = 0; at < text.size();) {
+    const quillet::utf8::CodePoint point = quillet::utf8::Decode(text, at);
+    if (!point.valid) Fail("MakeTextSimple", "the text \"" + text + "\" is not valid UTF-8");
+    if (point.code > 0xFFFF) {
+      Fail("MakeTextSimple", "the text \"" + text + "\" holds a character beyond U+FFFF, which SWF fonts cannot hold");
     }
-    if (at + length > text.size()) fail("is not valid UTF-8");
-    for (int index = 1; index < length; ++index) {
-      const auto next = static_cast<unsigned char>(text[at + index]);
-      if ((next & 0xC0) != 0x80) fail("is not valid UTF-8");
-      code = (code << 6) | (next & 0x3F);
-    }
-    constexpr char32_t kSmallestOf[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallestOf[length] || (code >= 0xD800 && code <= 0xDFFF)) fail("is not valid UTF-8");
-    if (code > 0xFFFF) fail("holds a character beyond U+FFFF, which SWF fonts cannot hold");
-    decoded.push_back(code);
-    at += length;
+    decoded.push_back(point.code);
+    at += point.length;
   }
   return decoded;
 }

@@ -48,7 +48,7 @@ bool Save(QWidget& widget, const QString& path) {
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
-  QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  QApplication::setApplicationVersion(QStringLiteral(QUILLET_VERSION));
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Renders Quillet's windows to PNG files."));
   parser.addHelpOption();
