@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <exception>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -175,6 +176,9 @@ int RunEncode(int argc, char** argv) {
     if (encoder.SampleHDC(picture, picture.Width(), picture.Height(), 0, 0) != 0)
       throw Error(kGeneral, "the picture '" + options->input + "' has no pixels");
     encoder.SaveFile(options->output);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "quillet encode: there is not enough memory to encode '" << options->input << "'\n";
+    return kFailure;
   } catch (const std::exception& error) {
     std::cerr << "quillet encode: " << error.what() << "\n";
     return kFailure;

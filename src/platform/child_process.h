@@ -1,6 +1,7 @@
 // Child processes: start a program in a process group of its own, collect
-// what it prints, and end the whole group when a time limit passes or the
-// caller cancels. The slide exporter runs LibreOffice through it.
+// what it prints, and end the whole group when a time limit passes, the
+// caller cancels or Quillet itself ends. The slide exporter runs LibreOffice
+// through it.
 #pragma once
 
 #include <chrono>
@@ -37,7 +38,8 @@ std::filesystem::path FindProgram(const std::string& program);
 // Runs arguments[0] (a path, not searched) with the remaining arguments and
 // standard input from /dev/null. Throws quillet::Error when the program cannot
 // be started. Whatever way the program ends, nothing of its process group is
-// left running when this returns.
+// left running when this returns; and should Quillet end first, even by
+// SIGKILL, the group is ended (SIGTERM, then SIGKILL two seconds later).
 ChildOutcome RunChildProcess(const std::vector<std::string>& arguments, const ChildSettings& settings);
 
 }  // namespace quillet

@@ -1,7 +1,8 @@
 // Picture files. Reading recognises the format by the file's first bytes:
-// "P6" and "P5" are the binary Netpbm colour and grey formats, decoded here;
-// PNG goes through libpng's simplified reader and JPEG through libjpeg-turbo's
-// TurboJPEG interface. Any decoder warning (a truncated JPEG, for instance)
+// "P6" and "P5" are the binary Netpbm colour and grey formats, decoded here
+// from the pixels their header promises; PNG goes through libpng's simplified
+// reader as a stream and JPEG, read whole within a limit, through
+// libjpeg-turbo's TurboJPEG interface. Any decoder warning (a truncated JPEG, for instance)
 // is a failure: a half-decoded picture must not pass for a whole one.
 // Writing compresses with TurboJPEG at 4:4:4 and replaces the target through
 // a temporary file in the same folder.
@@ -10,13 +11,17 @@
 #include <png.h>
 #include <turbojpeg.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
+#include <new>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "platform/error.h"
@@ -29,6 +34,13 @@ namespace {
 // Larger pictures are refused before any memory is taken for them.
 constexpr long long kMaxSide = 65535;
 constexpr long long kMaxPixels = 1LL << 26;  // 64 Mpixels, about 200 MB of RGB
+// A JPEG file is read whole: at most eight bytes for each pixel of the
+// largest picture read.
+constexpr std::uint64_t kMaxJpegBytes = 8 * kMaxPixels;
+// The first bytes, read to recognise the format and hold a Netpbm header.
+constexpr std::uint64_t kHeadBytes = 64 * 1024;
+// Netpbm samples are read a band of rows of about this size at a time.
+constexpr std::size_t kNetpbmBandBytes = 1 << 20;
 
 [[noreturn]] void Fail(const std::filesystem::path& path, const std::string& reason) {
   throw Error(kGeneral, "cannot read picture '" + path.string() + "': " + reason);
@@ -44,20 +56,70 @@ void CheckSize(const std::filesystem::path& path, long long width, long long hei
     Fail(path, "the picture is too large (" + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
 }
 
-LargeVector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path) {
-  std::error_code error;
-  const auto status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) Fail(path, "no such file");
-  if (std::filesystem::is_directory(status)) Fail(path, "it is a folder, not a file");
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) Fail(path, std::strerror(errno));
-  const std::streamoff size = in.tellg();
-  if (size < 0) Fail(path, "the file could not be read");
-  LargeVector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), size)) Fail(path, "the file could not be read");
-  return bytes;
-}
+// The picture file, opened without waiting (opening a FIFO would wait for a
+// writer) and checked through its descriptor to be a regular file before
+// anything is read. Every read is bounded by the size the file had then.
+class PictureInput {
+ public:
+  explicit PictureInput(const std::filesystem::path& path) : path_(path) {
+    descriptor_.number = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (descriptor_.number < 0) Fail(path, errno == ENOENT ? std::string("no such file") : std::strerror(errno));
+    struct stat info {};
+    if (::fstat(descriptor_.number, &info) != 0) Fail(path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) Fail(path, "it is a folder, not a file");
+    if (S_ISFIFO(info.st_mode)) Fail(path, "it is a FIFO, not a regular file");
+    if (S_ISSOCK(info.st_mode)) Fail(path, "it is a socket, not a regular file");
+    if (!S_ISREG(info.st_mode)) Fail(path, "it is a device, not a regular file");
+    size_ = static_cast<std::uint64_t>(info.st_size);
+  }
+  std::uint64_t Size() const { return size_; }
+
+  // Reads exactly `count` bytes from `offset`.
+  void Read(std::uint64_t offset, std::uint8_t* into, std::size_t count) const {
+    while (count > 0) {
+      const ssize_t got = ::pread(descriptor_.number, into, count, static_cast<off_t>(offset));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) Fail(path_, std::strerror(errno));
+      if (got == 0) Fail(path_, "the file is truncated");  // it shrank while being read
+      into += got;
+      offset += static_cast<std::uint64_t>(got);
+      count -= static_cast<std::size_t>(got);
+    }
+  }
+
+  LargeVector<std::uint8_t> ReadFirst(std::uint64_t count) const {
+    LargeVector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(count, size_)));
+    Read(0, bytes.data(), bytes.size());
+    return bytes;
+  }
+
+  // A stdio stream at the start of the file, for libpng; closed by the caller.
+  std::FILE* Stream() const {
+    const int copy = ::fcntl(descriptor_.number, F_DUPFD_CLOEXEC, 0);
+    std::FILE* stream = copy >= 0 ? ::fdopen(copy, "rb") : nullptr;
+    if (stream == nullptr) {
+      const int failure = errno;
+      if (copy >= 0) ::close(copy);
+      Fail(path_, std::strerror(failure));
+    }
+    return stream;
+  }
+
+ private:
+  struct Descriptor {  // closed also when the constructor refuses the file
+    Descriptor() = default;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+      if (number >= 0) ::close(number);
+    }
+    int number = -1;
+  };
+
+  const std::filesystem::path& path_;
+  Descriptor descriptor_;
+  std::uint64_t size_ = 0;
+};
 
 enum class Format { kPpm, kPgm, kPng, kJpeg, kUnknown };
 
@@ -71,15 +133,16 @@ Format Recognise(const LargeVector<std::uint8_t>& bytes) {
 }
 
 // Netpbm header reader: whitespace-separated decimal fields, '#' comments to
-// the end of the line.
+// the end of the line. It reads the first bytes of the file only; a header
+// that runs past them is refused as too long, not as truncated.
 class NetpbmHeader {
  public:
-  NetpbmHeader(const LargeVector<std::uint8_t>& bytes, const std::filesystem::path& path)
-      : bytes_(bytes), path_(path) {}
+  NetpbmHeader(const LargeVector<std::uint8_t>& bytes, bool wholeFile, const std::filesystem::path& path)
+      : bytes_(bytes), wholeFile_(wholeFile), path_(path) {}
 
   long long Number() {
     SkipSpaceAndComments();
-    if (pos_ >= bytes_.size()) Fail(path_, "the header is truncated");
+    if (pos_ >= bytes_.size()) FailAtEnd("the header is truncated");
     if (bytes_[pos_] < '0' || bytes_[pos_] > '9') Fail(path_, "the header is malformed");
     long long value = 0;
     while (pos_ < bytes_.size() && bytes_[pos_] >= '0' && bytes_[pos_] <= '9') {
@@ -87,12 +150,13 @@ class NetpbmHeader {
       if (value > 1'000'000'000) Fail(path_, "the header holds an absurd number");
       ++pos_;
     }
+    if (pos_ >= bytes_.size() && !wholeFile_) FailAtEnd("the header is truncated");  // the number may go on
     return value;
   }
 
   // The single whitespace byte between the maximum value and the pixels.
   std::size_t DataStart() {
-    if (pos_ >= bytes_.size()) Fail(path_, "the file is truncated");
+    if (pos_ >= bytes_.size()) FailAtEnd("the file is truncated");
     if (!IsSpace(bytes_[pos_])) Fail(path_, "the header is malformed");
     return pos_ + 1;
   }
@@ -102,6 +166,11 @@ class NetpbmHeader {
  private:
   static bool IsSpace(std::uint8_t c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+  }
+
+  [[noreturn]] void FailAtEnd(const char* reason) const {
+    if (!wholeFile_) Fail(path_, "the header is too long (more than " + std::to_string(bytes_.size()) + " bytes)");
+    Fail(path_, reason);
   }
 
   void SkipSpaceAndComments() {
@@ -117,12 +186,17 @@ class NetpbmHeader {
   }
 
   const LargeVector<std::uint8_t>& bytes_;
+  bool wholeFile_;
   const std::filesystem::path& path_;
   std::size_t pos_ = 0;
 };
 
-Surface DecodeNetpbm(const LargeVector<std::uint8_t>& bytes, const std::filesystem::path& path, int channels) {
-  NetpbmHeader header(bytes, path);
+// Checks the header against the size limits, then reads the samples the
+// header promises, a band of rows at a time; whatever follows them in the
+// file is not read.
+Surface DecodeNetpbm(const PictureInput& file, const LargeVector<std::uint8_t>& head, const std::filesystem::path& path,
+                     int channels) {
+  NetpbmHeader header(head, head.size() == file.Size(), path);
   header.Skip(2);
   const long long width = header.Number();
   const long long height = header.Number();
@@ -132,37 +206,46 @@ Surface DecodeNetpbm(const LargeVector<std::uint8_t>& bytes, const std::filesyst
   if (maxValue < 1 || maxValue > 65535) Fail(path, "the maximum sample value is out of range");
 
   const std::size_t bytesPerSample = maxValue > 255 ? 2 : 1;
-  const std::size_t needed = static_cast<std::size_t>(width * height) * channels * bytesPerSample;
-  if (bytes.size() - start < needed) Fail(path, "the file is truncated");
+  const std::size_t rowBytes = static_cast<std::size_t>(width) * channels * bytesPerSample;
+  if (file.Size() - start < rowBytes * static_cast<std::uint64_t>(height)) Fail(path, "the file is truncated");
 
   Surface picture(static_cast<int>(width), static_cast<int>(height));
-  const std::uint8_t* in = bytes.data() + start;
-  auto sample = [&](std::size_t index) -> std::uint8_t {
-    long long value = bytesPerSample == 2 ? (in[2 * index] << 8) | in[2 * index + 1] : in[index];
-    if (value > maxValue) value = maxValue;
-    if (maxValue == 255) return static_cast<std::uint8_t>(value);
-    return static_cast<std::uint8_t>((value * 255 * 2 + maxValue) / (2 * maxValue));
-  };
-  std::uint8_t* out = picture.Bytes().data();
-  const std::size_t pixels = static_cast<std::size_t>(width * height);
-  for (std::size_t p = 0; p < pixels; ++p) {
-    if (channels == 3) {
-      out[3 * p] = sample(3 * p);
-      out[3 * p + 1] = sample(3 * p + 1);
-      out[3 * p + 2] = sample(3 * p + 2);
-    } else {
-      const std::uint8_t grey = sample(p);
-      out[3 * p] = out[3 * p + 1] = out[3 * p + 2] = grey;
+  const int bandRows = static_cast<int>(std::max<std::size_t>(1, kNetpbmBandBytes / rowBytes));
+  std::vector<std::uint8_t> band(rowBytes * static_cast<std::size_t>(std::min<long long>(bandRows, height)));
+  for (int first = 0; first < height; first += bandRows) {
+    const int rows = static_cast<int>(std::min<long long>(bandRows, height - first));
+    file.Read(start + static_cast<std::uint64_t>(first) * rowBytes, band.data(), rowBytes * rows);
+    const std::uint8_t* in = band.data();
+    auto sample = [&](std::size_t index) -> std::uint8_t {
+      long long value = bytesPerSample == 2 ? (in[2 * index] << 8) | in[2 * index + 1] : in[index];
+      if (value > maxValue) value = maxValue;
+      if (maxValue == 255) return static_cast<std::uint8_t>(value);
+      return static_cast<std::uint8_t>((value * 255 * 2 + maxValue) / (2 * maxValue));
+    };
+    std::uint8_t* out = picture.Row(first);
+    const std::size_t pixels = static_cast<std::size_t>(width) * rows;
+    for (std::size_t p = 0; p < pixels; ++p) {
+      if (channels == 3) {
+        out[3 * p] = sample(3 * p);
+        out[3 * p + 1] = sample(3 * p + 1);
+        out[3 * p + 2] = sample(3 * p + 2);
+      } else {
+        const std::uint8_t grey = sample(p);
+        out[3 * p] = out[3 * p + 1] = out[3 * p + 2] = grey;
+      }
     }
   }
   return picture;
 }
 
-Surface DecodePng(const LargeVector<std::uint8_t>& bytes, const std::filesystem::path& path) {
+// libpng reads the file as a stream, chunk by chunk, so its size does not
+// matter: only the picture the header describes is held.
+Surface DecodePng(const PictureInput& file, const std::filesystem::path& path) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(file.Stream(), std::fclose);
   png_image image;
   std::memset(&image, 0, sizeof image);
   image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+  if (!png_image_begin_read_from_stdio(&image, stream.get()))
     Fail(path, std::string("not a readable PNG file (") + image.message + ")");
   struct Release {
     png_image* image;
@@ -180,20 +263,51 @@ Surface DecodePng(const LargeVector<std::uint8_t>& bytes, const std::filesystem:
   return picture;
 }
 
-}  // namespace
+// The size a JPEG header gives, or false when `bytes` hold no whole header.
+bool JpegSize(tjhandle handle, const std::uint8_t* bytes, std::size_t size, int& width, int& height) {
+  int subsampling = 0, colourspace = 0;
+  return tjDecompressHeader3(handle, bytes, static_cast<unsigned long>(size), &width, &height, &subsampling,
+                             &colourspace) == 0 &&
+         width > 0 && height > 0;
+}
 
-Surface LoadPicture(const std::filesystem::path& path) {
-  const LargeVector<std::uint8_t> bytes = ReadWholeFile(path);
-  if (bytes.empty()) Fail(path, "the file is empty");
-  switch (Recognise(bytes)) {
-    case Format::kPpm: return DecodeNetpbm(bytes, path, 3);
-    case Format::kPgm: return DecodeNetpbm(bytes, path, 1);
-    case Format::kPng: return DecodePng(bytes, path);
-    case Format::kJpeg:
-      return DecodeJpeg(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+// TurboJPEG decodes from memory, so the file is read whole, but only after
+// its size and, where the first bytes hold it, its header passed the limits.
+Surface LoadJpeg(const PictureInput& file, const LargeVector<std::uint8_t>& head, const std::filesystem::path& path) {
+  if (file.Size() > kMaxJpegBytes)
+    Fail(path, "the file is too large for a JPEG picture (" + std::to_string(file.Size()) + " bytes, at most " +
+                   std::to_string(kMaxJpegBytes) + " bytes)");
+  if (head.size() < file.Size()) {
+    const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
+    int width = 0, height = 0;
+    if (handle && JpegSize(handle.get(), head.data(), head.size(), width, height)) CheckSize(path, width, height);
+  }
+  const LargeVector<std::uint8_t> bytes = file.ReadFirst(file.Size());
+  return DecodeJpeg(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+}
+
+Surface Load(const std::filesystem::path& path) {
+  const PictureInput file(path);
+  if (file.Size() == 0) Fail(path, "the file is empty");
+  const LargeVector<std::uint8_t> head = file.ReadFirst(kHeadBytes);
+  switch (Recognise(head)) {
+    case Format::kPpm: return DecodeNetpbm(file, head, path, 3);
+    case Format::kPgm: return DecodeNetpbm(file, head, path, 1);
+    case Format::kPng: return DecodePng(file, path);
+    case Format::kJpeg: return LoadJpeg(file, head, path);
     case Format::kUnknown: break;
   }
   Fail(path, "unsupported format (PPM, PGM, PNG or JPEG expected)");
+}
+
+}  // namespace
+
+Surface LoadPicture(const std::filesystem::path& path) {
+  try {
+    return Load(path);
+  } catch (const std::bad_alloc&) {
+    Fail(path, "there is not enough memory to read it");
+  }
 }
 
 Surface DecodeJpeg(std::string_view bytes, const std::filesystem::path& path) {

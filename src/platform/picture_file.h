@@ -15,8 +15,10 @@ namespace quillet {
 // Loads the picture at `path`; the format is recognised by the file's first
 // bytes, not by its name. Grey pictures come back with equal red, green and
 // blue; transparent PNG pixels are composed onto white. Throws quillet::Error
-// (number kGeneral) naming the file when it is missing, unreadable,
-// truncated, of an unsupported format or of an absurd size.
+// (number kGeneral) naming the file and the reason when it is missing, not a
+// regular file (a FIFO is refused, not waited on), unreadable, truncated, of
+// an unsupported format or of an absurd size. A header is checked before the
+// pixels are read, and no more of the file is held than its format needs.
 Surface LoadPicture(const std::filesystem::path& path);
 
 // Writes `picture` as a baseline JPEG (4:4:4, `quality` 1..100) with

@@ -1,12 +1,15 @@
 // `quillet encode` run as a program: defaults, options, input formats, and
 // one-line errors with a non-zero exit for bad arguments and bad input.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "platform/large_buffer.h"
 #include "platform/picture_file.h"
 #include "test_access.h"
 #include "test_support.h"
@@ -36,8 +39,9 @@ std::string ReadText(const fs::path& path) {
   return text.str();
 }
 
-CommandResult Encode(const fs::path& folder, const std::vector<std::string>& arguments) {
-  std::string command = Quote(QUILLET_BINARY) + " encode";
+CommandResult Encode(const fs::path& folder, const std::vector<std::string>& arguments,
+                     const std::string& prefix = "") {
+  std::string command = prefix + Quote(QUILLET_BINARY) + " encode";
   for (const std::string& argument : arguments) {
     command += ' ';
     command += Quote(argument);
@@ -188,6 +192,62 @@ TEST_F(EncodeCommand, BadCallsGiveOneLineAndNonZeroExit) {
     // The output is never touched by a failed call.
     EXPECT_EQ(test::ReadFile(Out()), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << label;
   }
+}
+
+// Files a hostile user hands over: each is refused with one line naming it
+// and the reason, and none hangs (the FIFO has no writer) or runs out of
+// memory (the sparse files are 100 GB).
+TEST_F(EncodeCommand, RefusesHostileFilesNamingThem) {
+  const fs::path fifo = folder_->Path() / "fifo.ppm";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path zeros = folder_->Path() / "zeros.ppm";
+  const fs::path jpeg = folder_->Path() / "huge.jpg";
+  test::WriteFile(zeros, {});
+  test::WriteFile(jpeg, {0xFF, 0xD8, 0xFF, 0xE0});
+  for (const fs::path& sparse : {zeros, jpeg}) fs::resize_file(sparse, std::uintmax_t{100} << 30);
+  const std::pair<fs::path, std::string> cases[] = {
+      {fifo, "it is a FIFO, not a regular file"},
+      {zeros, "unsupported format"},
+      {jpeg, "the file is too large for a JPEG picture"},
+  };
+  for (const auto& [path, reason] : cases) {
+    const CommandResult run = Encode(folder_->Path(), {path.string(), Out().string()}, "timeout 10 ");
+    EXPECT_EQ(run.exitCode, 1) << path;
+    EXPECT_EQ(run.err.rfind("quillet encode: cannot read picture '" + path.string() + "': " + reason, 0), 0u)
+        << run.err;
+    EXPECT_FALSE(fs::exists(Out())) << path;
+  }
+}
+
+// A header is checked before the pixels are read, and only the pixels it
+// promises are read: neither file below costs more than a few megabytes,
+// though each is 1 GiB long (sparse, so cheap on disk).
+TEST_F(EncodeCommand, ReadsOnlyWhatTheHeaderPromises) {
+#ifdef QUILLET_ADDRESS_SANITIZER
+  GTEST_SKIP() << "the sanitizers' own memory hides the reader's";
+#endif
+  constexpr std::uintmax_t kFileBytes = std::uintmax_t{1} << 30;
+  const fs::path huge = folder_->Path() / "huge.ppm";
+  std::ofstream(huge, std::ios::binary) << "P6 30000 30000 255\n";
+  fs::resize_file(huge, kFileBytes);
+  CommandResult run = Encode(folder_->Path(), {huge.string(), Out().string()});
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("the picture is too large (30000 x 30000 pixels)"), std::string::npos) << run.err;
+
+  // Rows of 3000 bytes: the reader takes them in several bands.
+  const Surface wide = test::SlidePicture(1000, 800);
+  const fs::path padded = folder_->Path() / "padded.ppm";
+  WritePpm(padded, wide);
+  fs::resize_file(padded, kFileBytes);
+  run = Encode(folder_->Path(), {padded.string(), Out().string()});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(test::ReadFile(Out()), Expected(wide, 75, {2, 2, 1, 1, 1, 1}, ""));
+
+  // The peak of every child this test process has waited for, quillet
+  // included; a whole-file read would pass 1 GiB.
+  rusage usage{};
+  ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &usage), 0);
+  EXPECT_LT(usage.ru_maxrss, 64L * 1024) << "KiB";
 }
 
 TEST_F(EncodeCommand, HelpDescribesTheCommand) {

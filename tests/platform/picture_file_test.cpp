@@ -149,6 +149,7 @@ TEST_F(PictureFile, RefusesBadFilesNamingThem) {
       {"text.txt", "hello", "unsupported format"},
       {"short.ppm", std::string("P6 2 2 255\n") + "abc", "truncated"},
       {"header.ppm", "P6 2", "truncated"},
+      {"comments.ppm", "P6 #" + std::string(70000, 'c') + "\n1 1 255\nabc", "the header is too long"},
       {"zero.ppm", "P6 0 5 255\n", "no pixels"},
       {"huge.ppm", "P6 100000 100000 255\n", "too large"},
       {"maxval.pgm", "P5 1 1 0\n", "maximum sample value"},
