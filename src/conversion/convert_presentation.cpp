@@ -1,15 +1,18 @@
 // The Convert command's driver. In order: read the job and check the deck and
 // the output folder, name the movie, take and empty a work folder, export the
-// slides and rescale and re-encode them (on every core), measure the frame from the first
-// picture, assemble the movie in slide order, put the movie, its script and
-// the page in place, release the encoders, clear the progress, say
-// "Conversion complete." and open the page. The three outputs are prepared as
-// temporary files beside their final names and renamed into place together
-// only once all three are complete; should one rename fail, the others are
-// undone. So "Conversion complete." is said only when it is true, and a
-// failed or cancelled conversion leaves no partial file and earlier outputs
-// of the same name as they were. A slide of another shape than the first is
-// fitted into the first one's frame whole.
+// slides and rescale and re-encode them (on every core), take the frame from
+// the first picture, assemble the movie in slide order, put the movie, its
+// script and the page in place, clear the progress, say "Conversion
+// complete." and open the page. The three outputs are prepared as temporary
+// files beside their final names, flushed to the disk, and renamed into
+// place together under a lock on the output folder only once all three are
+// complete; should one rename fail, the others are undone. So "Conversion
+// complete." is said only when it is true, and a failed or cancelled
+// conversion leaves no partial file and earlier outputs of the same name as
+// they were. A slide of another shape than the first is fitted into the first
+// one's frame whole. Nothing of the user's is deleted or replaced: the work
+// folder loses only its own slide pictures, and no output may replace a file
+// of the program.
 #include "conversion/convert_presentation.h"
 
 #include <unistd.h>
@@ -242,32 +245,45 @@ void ShowExportTime(ConversionObserver& observer, int seconds) {
   observer.ShowStatus(std::string(kExporting) + " " + std::to_string(seconds) + " s");
 }
 
-// Steps 3 to 12 for one deck, in the emptied work folder `folder`. With
-// `pdf`, the deck has been printed to that PDF already.
-ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs, const std::filesystem::path& folder,
-                                      const std::filesystem::path& pdf, const ConversionSetup& setup,
-                                      ConversionObserver& observer, const CancelFlag& cancel) {
+// What LibreOffice's part of the export needs from the setup: its time
+// limit, the cancel and the seconds shown while it works.
+SlideExportSettings ExportSettings(const ConversionSetup& setup, ConversionObserver& observer,
+                                   const CancelFlag& cancel) {
+  SlideExportSettings settings;
+  settings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
+  settings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
+  settings.whileExporting = [&observer](int seconds) { ShowExportTime(observer, seconds); };
+  return settings;
+}
+
+// The slides as the export and the rescaling leave them: Slide<n>.jpg in the
+// work folder, the frame (slide 1's size) and each slide's text.
+struct RescaledSlides {
+  PictureSize frame;
+  std::vector<SlideText> texts;
+};
+
+// Exports the slides and rescales and re-encodes each picture as soon as it
+// is exported: on every core, each worker with its own encoder, one slide
+// after another, each slide's picture in its own file. Slide 1 sets the
+// frame; a slide of another size is fitted into it, at once when the frame
+// is known, else once the export has ended. With `pdf`, the deck has been
+// printed to that PDF already.
+RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& folder, const std::filesystem::path& pdf,
+                                const ConversionSetup& setup, ConversionObserver& observer, const CancelFlag& cancel) {
   const int divisor = job.m_SizeDivisor;
-  // 3 and 4. Export the slides, and rescale and re-encode each picture as
-  // soon as it is exported: on every core, each worker with its own encoder,
-  // one slide after another. Each slide's picture lands in its own file.
   const int workers =
       setup.workers > 0 ? setup.workers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::unique_ptr<cJpeg>> encoders;
   for (int worker = 0; worker < workers; ++worker) encoders.push_back(std::make_unique<cJpeg>());
-  SlideExportSettings exportSettings;
-  exportSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
-  exportSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
-  exportSettings.whileExporting = [&observer](int seconds) { ShowExportTime(observer, seconds); };
+  SlideExportSettings exportSettings = ExportSettings(setup, observer, cancel);
   exportSettings.workers = workers;
   exportSettings.progress = [&job, &observer](int done, int count) {
     job.m_Percent = ProgressPercent(done - 1, count);
     observer.ShowProgress(job.m_Percent, done, count);
   };
-  std::vector<SlideText> slideTexts;
-  exportSettings.slideTexts = &slideTexts;
-  // Slide 1 sets the frame. A slide of another size is fitted into it, at
-  // once when the frame is known, else once the export has ended.
+  RescaledSlides slides;
+  exportSettings.slideTexts = &slides.texts;
   FirstSlideFrame frame;
   auto slideFile = [&folder](int number) { return folder / ("Slide" + std::to_string(number) + ".jpg"); };
   const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
@@ -292,30 +308,19 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   for (const FirstSlideFrame::Kept& misfit : frame.TakeMisfits()) {
     RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get());
   }
-  const std::vector<std::string> fileJpg = ListSlidePictures(folder);
-  if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
-
-  // 5. The frame is the first picture's size (Slide1.jpg), which its
-  // rescaling measured: no need to decode the file again.
+  // The frame is the first picture's size (Slide1.jpg), which its rescaling
+  // measured: no need to decode the file again.
   const std::optional<PictureSize> first = frame.Get();
   if (!first) throw Error(kGeneral, job.m_PptPath + " has no slides");
-  const int width = first->width;
-  const int height = first->height;
+  slides.frame = *first;
+  return slides;
+}
 
-  // 6. The movie objects and the frame.
-  SlideShowMovie movie;
-  movie.SetUpFrame(static_cast<float>(width), static_cast<float>(height));
-
-  // 7. The slide order.
-  const std::vector<std::string> listSlide = OrderSlides(fileJpg);
-  std::vector<std::string> pictures;
-  pictures.reserve(listSlide.size());
-  for (const std::string& name : listSlide) pictures.push_back((folder / name).string());
-
-  // 8. The frames, the movie and its script, and the page, all still
-  // temporary; then all three in place, or none.
-  movie.BuildFrames(static_cast<float>(width), static_cast<float>(height), pictures);
-  ThrowIfCancelled(cancel);
+// The movie, its script and the page, each written whole under a temporary
+// name, then all three put in place together, or none.
+void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideShowMovie& movie, PictureSize frame,
+                  const std::vector<SlideText>& texts, const ConversionSetup& setup, ConversionObserver& observer,
+                  const CancelFlag& cancel) {
   try {
     const std::vector<std::uint8_t> movieBytes = movie.Bytes();
     const std::string_view movieView(reinterpret_cast<const char*>(movieBytes.data()), movieBytes.size());
@@ -324,10 +329,9 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
     PendingFile scriptFile(outputs.scriptPath);
     scriptFile.Write(MovieScript(outputs.movieFileName, movieView));
     PendingFile pageFile(outputs.pagePath);
-    slideTexts.resize(listSlide.size());
-    const std::string transcript = TranscriptHtml(outputs.baseName, slideTexts);
-    pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, width, height,
-                                    transcript, setup.player) +
+    const std::string transcript = TranscriptHtml(outputs.baseName, texts);
+    pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, frame.width,
+                                    frame.height, transcript, setup.player) +
                    "\r\n");
     // Another conversion to the same names commits its whole set before or
     // after this one, never in between.
@@ -341,10 +345,33 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   } catch (const FileWriteError& error) {
     throw Error(kGeneral, error.what(), FailureCause::kOutputFolder);
   }
+}
 
-  // 9 to 12. Release the encoders, clear the progress, tell the user, open
-  // the page.
-  encoders.clear();
+// One deck, from its export to "Conversion complete." and the page opened,
+// in the emptied work folder `folder`: export and rescale the slides, set up
+// the movie's frame from the first picture, order the slides by the numbers
+// in their names, build one frame per slide, put the movie, its script and
+// the page in place, then tell the user. With `pdf`, the deck has been
+// printed to that PDF already.
+ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs, const std::filesystem::path& folder,
+                                      const std::filesystem::path& pdf, const ConversionSetup& setup,
+                                      ConversionObserver& observer, const CancelFlag& cancel) {
+  RescaledSlides slides = ExportAndRescale(job, folder, pdf, setup, observer, cancel);
+  const std::vector<std::string> fileJpg = ListSlidePictures(folder);
+  if (fileJpg.empty()) throw Error(kGeneral, job.m_PptPath + " has no slides");
+  const auto width = static_cast<float>(slides.frame.width);
+  const auto height = static_cast<float>(slides.frame.height);
+  SlideShowMovie movie;
+  movie.SetUpFrame(width, height);
+  const std::vector<std::string> listSlide = OrderSlides(fileJpg);
+  std::vector<std::string> pictures;
+  pictures.reserve(listSlide.size());
+  for (const std::string& name : listSlide) pictures.push_back((folder / name).string());
+  movie.BuildFrames(width, height, pictures);
+  ThrowIfCancelled(cancel);
+  slides.texts.resize(listSlide.size());
+  WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);
+
   observer.ClearProgress();
   observer.ConversionComplete();
   observer.OpenPage(outputs.pagePath);
@@ -353,10 +380,52 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   outcome.movie = job.m_SwfPath;
   outcome.script = outputs.scriptPath;
   outcome.page = outputs.pagePath;
-  outcome.width = width;
-  outcome.height = height;
+  outcome.width = slides.frame.width;
+  outcome.height = slides.frame.height;
   outcome.slideCount = static_cast<int>(listSlide.size());
   return outcome;
+}
+
+// The decks of a batch, checked and named before any is exported: the
+// failures found already, and the decks LibreOffice has to print.
+struct BatchPlan {
+  std::vector<DeckOutcome> outcomes;  // an error for each deck that fails already
+  std::vector<JobState> jobs;
+  std::vector<DeckOutputs> outputs;
+  std::vector<std::filesystem::path> toPrint;
+  std::vector<std::size_t> printedIndex;  // deck i's entry in toPrint; decks.size() for none
+};
+
+// Two decks of one name would write the same outputs, so the later one fails.
+BatchPlan PlanBatch(const std::vector<std::string>& decks, const std::string& outputFolder, int sizeDivisor,
+                    const std::filesystem::path& programFolder, const std::filesystem::path& workRoot) {
+  BatchPlan plan;
+  plan.outcomes.resize(decks.size());
+  plan.jobs.resize(decks.size());
+  plan.outputs.resize(decks.size());
+  plan.printedIndex.assign(decks.size(), decks.size());
+  for (std::size_t i = 0; i < decks.size(); ++i) {
+    plan.outcomes[i].deck = decks[i];
+    plan.jobs[i].m_SizeDivisor = sizeDivisor;
+    try {
+      plan.outputs[i] = NameOutputs(plan.jobs[i], decks[i], outputFolder);
+      CheckNotProgramFiles(plan.outputs[i], plan.jobs[i].m_SwfPath, programFolder);
+      CheckDeckOutsideWorkFolder(decks[i], workRoot);
+      for (std::size_t j = 0; j < i; ++j) {
+        if (plan.outcomes[j].error.empty() && plan.jobs[j].m_SwfPath == plan.jobs[i].m_SwfPath) {
+          throw Error(kGeneral, "cannot convert " + decks[i] + ": " + decks[j] + " is converted to " +
+                                    plan.jobs[i].m_SwfPath + " already");
+        }
+      }
+      if (!IsPdfDeck(decks[i])) {
+        plan.printedIndex[i] = plan.toPrint.size();
+        plan.toPrint.push_back(decks[i]);
+      }
+    } catch (const Error& error) {
+      plan.outcomes[i].error = error.what();
+    }
+  }
+  return plan;
 }
 
 }  // namespace
@@ -399,46 +468,17 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   EmptyFolder(folder);
   if (cancel.IsCancelled()) throw BatchCancelled({}, decks.size());
 
-  // Every deck is checked and named first; two decks of one name would write
-  // the same outputs, so the later one fails.
-  std::vector<DeckOutcome> outcomes(decks.size());
-  std::vector<JobState> jobs(decks.size());
-  std::vector<DeckOutputs> outputs(decks.size());
-  std::vector<std::filesystem::path> toPrint;
-  std::vector<std::size_t> printedIndex(decks.size(), decks.size());
-  for (std::size_t i = 0; i < decks.size(); ++i) {
-    outcomes[i].deck = decks[i];
-    jobs[i].m_SizeDivisor = sizeDivisor;
-    try {
-      outputs[i] = NameOutputs(jobs[i], decks[i], outputFolder);
-      CheckNotProgramFiles(outputs[i], jobs[i].m_SwfPath, setup.programFolder);
-      CheckDeckOutsideWorkFolder(decks[i], workRoot);
-      for (std::size_t j = 0; j < i; ++j) {
-        if (outcomes[j].error.empty() && jobs[j].m_SwfPath == jobs[i].m_SwfPath) {
-          throw Error(kGeneral, "cannot convert " + decks[i] + ": " + decks[j] + " is converted to " +
-                                    jobs[i].m_SwfPath + " already");
-        }
-      }
-      if (!IsPdfDeck(decks[i])) {
-        printedIndex[i] = toPrint.size();
-        toPrint.push_back(decks[i]);
-      }
-    } catch (const Error& error) {
-      outcomes[i].error = error.what();
-    }
-  }
+  BatchPlan plan = PlanBatch(decks, outputFolder, sizeDivisor, setup.programFolder, workRoot);
+  std::vector<DeckOutcome>& outcomes = plan.outcomes;
+  const std::vector<std::size_t>& printedIndex = plan.printedIndex;
 
   // One LibreOffice run prints every deck that is not a PDF already.
   // The batch's PDFs, in a scratch folder that a killed process leaves to
   // the next EmptyFolder.
   const ScratchFolder scratch(folder, std::string(kScratchPrefix) + "batch-");
   std::vector<PrintedDeck> printed;
-  SlideExportSettings printSettings;
-  printSettings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
-  printSettings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
-  printSettings.whileExporting = [&observer](int seconds) { ShowExportTime(observer, seconds); };
   try {
-    printed = PrintDecksToPdf(toPrint, scratch.Path(), printSettings);
+    printed = PrintDecksToPdf(plan.toPrint, scratch.Path(), ExportSettings(setup, observer, cancel));
   } catch (const SlideExportCancelled&) {
     throw BatchCancelled({}, decks.size());
   } catch (const Error& error) {
@@ -462,7 +502,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     }
     try {
       RemoveSlidePictures(folder);
-      outcomes[i].outcome = ConvertInWorkFolder(jobs[i], outputs[i], folder, pdf, setup, observer, cancel);
+      outcomes[i].outcome = ConvertInWorkFolder(plan.jobs[i], plan.outputs[i], folder, pdf, setup, observer, cancel);
     } catch (const ConversionCancelled&) {
       std::vector<DeckOutcome> written;
       for (std::size_t j = 0; j < i; ++j) {
