@@ -23,6 +23,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "app/parts.h"
 #include "conversion/convert_presentation.h"
@@ -66,13 +67,6 @@ constexpr const char* kConvertUsage =
     "Exit status: 0 when every output is written, 1 when the conversion (or any deck of several)\n"
     "failed, 2 for a usage error, 130 when interrupted.\n";
 
-enum ExitCode : int {
-  kSuccess = 0,
-  kFailure = 1,
-  kUsage = 2,
-  kInterrupted = 130,
-};
-
 constexpr int kBarWidth = 30;
 constexpr int kKeptBlockBytes = 32 << 20;  // blocks below this come from the heap, not from mmap
 constexpr int kKeptFreeBytes = 256 << 20;  // free heap kept before any is given back
@@ -102,11 +96,6 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 std::optional<int> DivisorForSize(const std::string& size) {
   if (size == "small") return 3;
   if (size == "medium") return 2;
@@ -127,57 +116,46 @@ int TimeLimit(const std::string& text) {
   return seconds;
 }
 
-std::string OutputFolder(const std::string& option, std::string folder) {
-  if (folder.empty()) throw UsageError(option + " needs a folder, not an empty name");
-  return folder;
-}
-
 ConvertOptions ParseOptions(int argc, char** argv) {
   ConvertOptions options;
-  bool onlyOperands = false;
-  auto valueOf = [&](int& i, const std::string& option) -> std::string {
-    if (i + 1 >= argc) throw UsageError(option + " needs a value");
-    return argv[++i];
-  };
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (!onlyOperands && argument.size() > 1 && argument[0] == '-') {
-      if (argument == "--") {
-        onlyOperands = true;
-      } else if (argument == "-h" || argument == "--help") {
-        options.help = true;
-      } else if (argument == "-o" || argument == "--output") {
-        options.outputFolder = OutputFolder(argument, valueOf(i, argument));
-      } else if (argument.rfind("--output=", 0) == 0) {
-        options.outputFolder = OutputFolder("--output", argument.substr(9));
-      } else if (argument == "--time-limit" || argument.rfind("--time-limit=", 0) == 0) {
-        options.timeLimitSeconds = TimeLimit(argument == "--time-limit" ? valueOf(i, argument) : argument.substr(13));
-      } else if (argument == "--size" || argument.rfind("--size=", 0) == 0) {
-        const std::string size = argument == "--size" ? valueOf(i, argument) : argument.substr(7);
-        const std::optional<int> divisor = DivisorForSize(size);
-        if (!divisor) throw UsageError("--size must be small, medium or big, not '" + size + "'");
-        options.sizeDivisor = *divisor;
-      } else if (argument == "--player" || argument.rfind("--player=", 0) == 0) {
-        const std::string where = argument == "--player" ? valueOf(i, argument) : argument.substr(9);
-        if (where == "online") {
-          options.player = PlayerSource::kOnline;
-        } else if (where == "local") {
-          options.player = PlayerSource::kBesidePage;
-        } else {
-          throw UsageError("--player must be online or local, not '" + where + "'");
-        }
-      } else if (argument == "--open") {
-        options.open = true;
-      } else if (argument == "--quiet" || argument == "-q") {
-        options.quiet = true;
-      } else {
-        throw UsageError("unknown option '" + argument + "'");
-      }
-      continue;
+  std::optional<std::string> output, size, player, timeLimit;
+  CLI::App parser;
+  SetUpParser(parser);
+  parser.add_flag("-h,--help", options.help);
+  parser.add_option("-o,--output", output);
+  parser.add_option("--size", size);
+  parser.add_option("--player", player);
+  parser.add_option("--time-limit", timeLimit);
+  parser.add_flag("--open", options.open);
+  parser.add_flag("-q,--quiet", options.quiet);
+  parser.add_option("decks", options.decks);
+  Parse(parser, argc, argv);
+  for (std::string& operand : RemainingOrUnknown(parser)) options.decks.push_back(std::move(operand));
+  if (options.help) return options;
+  if (output) {
+    if (output->empty()) {
+      const bool longForm =
+          std::any_of(argv + 1, argv + argc, [](std::string_view a) { return a.rfind("--output", 0) == 0; });
+      throw UsageError(std::string(longForm ? "--output" : "-o") + " needs a folder, not an empty name");
     }
-    options.decks.push_back(argument);
+    options.outputFolder = *output;
   }
-  if (!options.help && options.decks.empty()) throw UsageError("no presentation given");
+  if (size) {
+    const std::optional<int> divisor = DivisorForSize(*size);
+    if (!divisor) throw UsageError("--size must be small, medium or big, not '" + *size + "'");
+    options.sizeDivisor = *divisor;
+  }
+  if (player) {
+    if (*player == "online") {
+      options.player = PlayerSource::kOnline;
+    } else if (*player == "local") {
+      options.player = PlayerSource::kBesidePage;
+    } else {
+      throw UsageError("--player must be online or local, not '" + *player + "'");
+    }
+  }
+  if (timeLimit) options.timeLimitSeconds = TimeLimit(*timeLimit);
+  if (options.decks.empty()) throw UsageError("no presentation given");
   return options;
 }
 

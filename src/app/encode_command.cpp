@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 #include "jpeg/cjpeg.h"
 #include "platform/error.h"
@@ -32,12 +33,6 @@ constexpr const char* kEncodeUsage =
     "  --comment TEXT           a comment segment holding TEXT (at most 65533 bytes)\n"
     "  -h, --help               show this help\n";
 
-enum ExitCode : int {
-  kSuccess = 0,
-  kFailure = 1,
-  kUsage = 2,
-};
-
 struct Sampling {
   std::int32_t factors[6] = {2, 2, 1, 1, 1, 1};
 };
@@ -50,15 +45,6 @@ struct EncodeOptions {
   bool grey = false;
   bool samplingGiven = false;
   std::string comment;
-};
-
-class UsageError : public std::exception {
- public:
-  explicit UsageError(std::string message) : message_(std::move(message)) {}
-  const char* what() const noexcept override { return message_.c_str(); }
-
- private:
-  std::string message_;
 };
 
 std::optional<std::int32_t> ParseNumber(std::string_view text) {
@@ -106,38 +92,24 @@ Sampling ParseSampling(const std::string& text) {
 // Returns nothing when the user asked for help.
 std::optional<EncodeOptions> ParseArguments(int argc, char** argv) {
   EncodeOptions options;
+  bool help = false;
+  std::optional<std::string> quality, sampling;
   std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    std::string argument = argv[i];
-    std::optional<std::string> attached;
-    if (argument.rfind("--", 0) == 0) {
-      const std::size_t equals = argument.find('=');
-      if (equals != std::string::npos) {
-        attached = argument.substr(equals + 1);
-        argument.resize(equals);
-      }
-    }
-    auto value = [&]() -> std::string {
-      if (attached) return *attached;
-      if (i + 1 >= argc) throw UsageError(argument + " needs a value");
-      return argv[++i];
-    };
-    if (argument == "-h" || argument == "--help") return std::nullopt;
-    if (argument == "--quality") {
-      options.quality = ParseQuality(value());
-    } else if (argument == "--sampling") {
-      options.sampling = ParseSampling(value());
-      options.samplingGiven = true;
-    } else if (argument == "--grey" || argument == "--gray") {
-      if (attached) throw UsageError(argument + " takes no value");
-      options.grey = true;
-    } else if (argument == "--comment") {
-      options.comment = value();
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      throw UsageError("unknown option '" + argument + "'");
-    } else {
-      positional.push_back(argument);
-    }
+  CLI::App parser;
+  SetUpParser(parser);
+  parser.add_flag("-h,--help", help);
+  parser.add_option("--quality", quality);
+  parser.add_option("--sampling", sampling);
+  parser.add_flag("--grey,--gray", options.grey);
+  parser.add_option("--comment", options.comment);
+  parser.add_option("files", positional);
+  Parse(parser, argc, argv);
+  for (std::string& operand : RemainingOrUnknown(parser)) positional.push_back(std::move(operand));
+  if (help) return std::nullopt;
+  if (quality) options.quality = ParseQuality(*quality);
+  if (sampling) {
+    options.sampling = ParseSampling(*sampling);
+    options.samplingGiven = true;
   }
   if (options.grey && options.samplingGiven) throw UsageError("--grey and --sampling exclude each other");
   if (positional.size() != 2)

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/commands.h"
 
 namespace {
@@ -33,26 +35,40 @@ bool LooksLikeFile(const std::string& word) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2) {
-    const std::string command = argv[1];
-    if (command == "-h" || command == "--help") {
-      std::cout << kUsage;
-      return 0;
-    }
-    if (command == "--version") {
-      std::cout << "quillet " << quillet::app::kVersion << "\n";
-      return 0;
-    }
-    if (command == "convert") return quillet::app::RunConvert(argc - 1, argv + 1);
-    if (command == "encode") return quillet::app::RunEncode(argc - 1, argv + 1);
-    if (command.rfind('-', 0) == 0) {
-      std::cerr << "quillet: unknown option '" << command << "' (try quillet --help)\n";
-      return 2;
-    }
-    if (!LooksLikeFile(command)) {
-      std::cerr << "quillet: unknown command '" << command << "' (try quillet --help)\n";
-      return 2;
-    }
+  using quillet::app::UsageError;
+  bool help = false;
+  bool version = false;
+  CLI::App parser;
+  quillet::app::SetUpParser(parser);
+  parser.add_flag("-h,--help", help);
+  parser.add_flag("--version", version);
+  // The first word that is no option of the program's (a command, a deck)
+  // ends its options: the rest is the command's, or the window's.
+  parser.prefix_command();
+  std::vector<std::string> rest;
+  try {
+    quillet::app::Parse(parser, argc, argv);
+    rest = parser.remaining();
+    if (!rest.empty() && rest.front().size() > 1 && rest.front()[0] == '-' && rest.front() != "--")
+      throw UsageError("unknown option '" + rest.front() + "'");
+    if (!help && !version && !rest.empty() && rest.front() != "convert" && rest.front() != "encode" &&
+        !LooksLikeFile(rest.front()))
+      throw UsageError("unknown command '" + rest.front() + "'");
+  } catch (const UsageError& error) {
+    std::cerr << "quillet: " << error.what() << " (try quillet --help)\n";
+    return quillet::app::kUsage;
   }
+  if (help) {
+    std::cout << kUsage;
+    return quillet::app::kSuccess;
+  }
+  if (version) {
+    std::cout << "quillet " << quillet::app::kVersion << "\n";
+    return quillet::app::kSuccess;
+  }
+  // The command's own arguments start at its word: argv[command] is it.
+  const int command = argc - static_cast<int>(rest.size());
+  if (!rest.empty() && rest.front() == "convert") return quillet::app::RunConvert(argc - command, argv + command);
+  if (!rest.empty() && rest.front() == "encode") return quillet::app::RunEncode(argc - command, argv + command);
   return quillet::app::RunWindow(argc, argv);
 }
