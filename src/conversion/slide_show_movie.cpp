@@ -2,9 +2,10 @@
 // and y down from the frame's top-left corner. Every frame stops; the picture and
 // the right arrow play on to the next frame, the left arrow goes back one
 // frame (to frame 0 from the first). The keys, the slide number told to the
-// page and the start slide are added to the contract's calls. The calls and their order are the movie
-// library's contract: the picture, the triangles and the go-to action reach
-// the movie only through the buttons and events that use them.
+// page and the start slide come on top of those calls. The calls and their
+// order are what the movie library expects (movie.h): the picture, the
+// triangles and the go-to action reach the movie only through the buttons
+// and events that use them.
 #include "conversion/slide_show_movie.h"
 
 #include <cstdint>

@@ -51,7 +51,9 @@ class SlideShowMovie {
   swf::Object nextButton;
   swf::Object prevButton;
   swf::Action gotoAction;
-  // Additions to the contract's eleven objects.
+  // Beyond the eleven objects above: the actions of the presenter's keys
+  // (first and last slide) and of talking to the page (the slide number,
+  // the start slide).
   swf::Action firstAction;
   swf::Action lastAction;
   swf::Action slideAction;

@@ -46,7 +46,7 @@ class Action {
   // Goes to the 0-based frame and stops there.
   void MakeActionGotoFrame(std::int32_t frame);
 
-  // Additions to the contract above.
+  // Beyond Stop, Play and GotoFrame, for the keys and the page:
   //
   // getURL(url, target). With a url "FSCommand:NAME" the player calls the
   // page's FSCommand handler with NAME and `target` instead of opening

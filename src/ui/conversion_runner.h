@@ -1,8 +1,9 @@
 // Runs one conversion on a worker thread and hands what it reports to the
 // window's thread. Progress, status, clearing and the page arrive as queued
-// calls, in the order the driver made them; "Conversion complete." holds the
-// worker until the window's handler (the message box) has returned, so the
-// page is written only after the user has closed the box. Cancel() sets the
+// calls, in the order the driver made them. The driver has put the movie, its
+// script and the page in place before it says "Conversion complete.", which
+// holds the worker until the window's handler (the message box) has
+// returned, so the page is opened only after the user has closed the box. Cancel() sets the
 // driver's CancelFlag and releases a held worker; the destructor cancels and
 // waits, so no worker outlives the window.
 #pragma once

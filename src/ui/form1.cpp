@@ -407,8 +407,8 @@ void Form1::ShowProgress(int percent) {
   progress_->Show(percent);
 }
 
-// The driver has written the movie and cleared the bar; it waits until the
-// box is closed before it writes the page.
+// The driver has put the movie, its script and the page in place and
+// cleared the bar; it waits until the box is closed before it opens the page.
 void Form1::ShowCompletion() {
   if (isMinimized()) showNormal();
   raise();

@@ -1,6 +1,7 @@
 // A conversion through the window with a stand-in driver that reports like
-// the real one: the worker thread, progress in order, the completion box
-// before the page, commands ignored while converting, a failure's message,
+// the real one: the worker thread, progress in order, the outputs in place
+// before the completion box and the page opened after it, commands ignored
+// while converting, a failure's message,
 // and Close in the middle of a conversion.
 #include <QApplication>
 #include <QDir>
@@ -79,11 +80,13 @@ struct FakeDriver {
       fs::remove(partial);
       throw quillet::Error(quillet::kGeneral, "LibreOffice could not read deck.ppt.", failureCause);
     }
+    // As the real driver does: the movie and the page are in place before
+    // "Conversion complete." is said; the page is opened after the box.
     fs::rename(partial, job.m_SwfPath);
-    observer.ClearProgress();
-    observer.ConversionComplete();
     const fs::path page = folder / "deck.html";
     std::ofstream(page) << "<html></html>";
+    observer.ClearProgress();
+    observer.ConversionComplete();
     observer.OpenPage(page);
     ConversionOutcome outcome;
     outcome.movie = job.m_SwfPath;
@@ -145,11 +148,13 @@ class WindowConversionTests : public QObject {
     Fixture fixture;
     Form1& form = fixture.Form();
     QVERIFY(ShowAndWait(form));
-    bool pageExistedAtTheBox = true;
+    bool pageExistedAtTheBox = false;
+    qsizetype pagesOpenedAtTheBox = -1;
     QString captionAtTheBox = QStringLiteral("unset");
     int barAtTheBox = -1;
     fixture.Dialogs().onMessage = [&](const ShownMessage&) {
       pageExistedAtTheBox = QFile::exists(QDir(fixture.OutputFolder()).filePath("deck.html"));
+      pagesOpenedAtTheBox = fixture.Dialogs().openedPages.size();
       captionAtTheBox = fixture.Caption();
       barAtTheBox = fixture.BarWidth();
     };
@@ -172,7 +177,8 @@ class WindowConversionTests : public QObject {
     QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{1});
     QCOMPARE(fixture.Dialogs().messages[0].text, QStringLiteral("Conversion complete."));
     QCOMPARE(fixture.Dialogs().messages[0].caption, QStringLiteral("Conversion complete."));
-    QVERIFY(!pageExistedAtTheBox);
+    QVERIFY(pageExistedAtTheBox);
+    QCOMPARE(pagesOpenedAtTheBox, 0);
     QCOMPARE(captionAtTheBox, QString());
     QCOMPARE(barAtTheBox, 0);
     const QString page = QDir(fixture.OutputFolder()).filePath("deck.html");
