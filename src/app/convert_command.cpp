@@ -10,8 +10,6 @@
 // command (part_loader.cpp).
 #include <malloc.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,12 +25,9 @@
 #include "app/commands.h"
 #include "app/parts.h"
 #include "conversion/convert_presentation.h"
-#include "platform/child_process.h"
 #include "platform/error.h"
+#include "platform/page_opener.h"
 #include "platform/program_folder.h"
-
-// POSIX has the program declare it; glibc's <unistd.h> may too.
-extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace quillet::app {
 namespace {
@@ -159,23 +154,6 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   return options;
 }
 
-// Starts the desktop's default application for `page` in a session of its
-// own, so it outlives this process; does not wait for it.
-bool OpenWithDefaultApplication(const std::filesystem::path& page) {
-  const std::filesystem::path opener = FindProgram("xdg-open");
-  if (opener.empty()) return false;
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  const std::string program = opener.string();
-  const std::string target = page.string();
-  char* arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>(target.c_str()), nullptr};
-  pid_t child = 0;
-  const int failure = posix_spawn(&child, program.c_str(), nullptr, &attributes, arguments, environ);
-  posix_spawnattr_destroy(&attributes);
-  return failure == 0;
-}
-
 class TerminalObserver : public ConversionObserver {
  public:
   TerminalObserver(bool quiet, bool open) : quiet_(quiet), open_(open), bar_(!quiet && ::isatty(STDERR_FILENO)) {}
@@ -206,10 +184,12 @@ class TerminalObserver : public ConversionObserver {
     ClearLine();
     std::cerr << "quillet: warning: " << OneLine(text) << std::endl;
   }
+  // The outputs are written whatever the browser does: a page that cannot
+  // be opened is a warning that says where it is.
   void OpenPage(const std::filesystem::path& page) override {
-    if (open_ && !OpenWithDefaultApplication(page)) {
-      Warning("cannot open " + page.string() + ": xdg-open is not available");
-    }
+    if (!open_) return;
+    const OpenOutcome outcome = OpenWithDefaultApplication(page);
+    if (!outcome.opened) Warning("cannot open " + page.string() + " in a browser: " + outcome.problem);
   }
   // Leaves the terminal line clean before an error is printed.
   void ClearLine() {

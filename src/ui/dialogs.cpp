@@ -2,11 +2,17 @@
 // clean-up of trailing separators.
 #include "ui/dialogs.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QUrl>
+#include <QTimer>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <utility>
+
+#include "platform/page_opener.h"
 
 namespace quillet::ui {
 
@@ -29,7 +35,25 @@ QString QtDialogs::ChooseFolder(QWidget* owner, const QString& title) {
   return QFileDialog::getExistingDirectory(owner, title);
 }
 
-bool QtDialogs::OpenPage(const QString& pagePath) { return QDesktopServices::openUrl(QUrl::fromLocalFile(pagePath)); }
+void QtDialogs::OpenPage(QWidget* owner, const QString& pagePath, std::function<void()> failed) {
+  constexpr int kAskEveryMilliseconds = 50;
+  auto opening = std::make_shared<PageOpening>(std::filesystem::path(pagePath.toStdString()));
+  if (const std::optional<OpenOutcome> outcome = opening->Check()) {
+    if (!outcome->opened) failed();
+    return;
+  }
+  // The timer belongs to the owner: gone with it, it takes the opening along,
+  // whose xdg-open is then collected by a waiter of its own.
+  auto* ask = new QTimer(owner);
+  QObject::connect(ask, &QTimer::timeout, ask, [ask, opening, failed = std::move(failed)] {
+    const std::optional<OpenOutcome> outcome = opening->Check();
+    if (!outcome) return;
+    ask->stop();
+    ask->deleteLater();
+    if (!outcome->opened) failed();
+  });
+  ask->start(kAskEveryMilliseconds);
+}
 
 QString BrowseForFolder(Dialogs& dialogs, QWidget* owner, const QString& title) {
   QString folder = QDir::fromNativeSeparators(dialogs.ChooseFolder(owner, title));

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 namespace quillet::ui {
@@ -26,9 +28,10 @@ class Dialogs {
   // The folder picker titled `title`; the chosen folder as the picker gives
   // it, or an empty string when cancelled.
   virtual QString ChooseFolder(QWidget* owner, const QString& title) = 0;
-  // Opens a written page with the desktop's default action; false when the
-  // desktop has no way to open it.
-  virtual bool OpenPage(const QString& pagePath) = 0;
+  // Opens a written page with the desktop's default action. The window does
+  // not wait for the outcome: `failed` runs later on the window's thread when
+  // the desktop had no way to open the page, and never once `owner` is gone.
+  virtual void OpenPage(QWidget* owner, const QString& pagePath, std::function<void()> failed) = 0;
 };
 
 // The Open dialog's filters: every format the slide exporter reads, then
@@ -41,7 +44,9 @@ class QtDialogs : public Dialogs {
                    MessageButtons buttons) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
-  bool OpenPage(const QString& pagePath) override;
+  // xdg-open (platform/page_opener.h), asked from the event loop until it
+  // has failed or had its grace.
+  void OpenPage(QWidget* owner, const QString& pagePath, std::function<void()> failed) override;
 };
 
 // The folder picker's answer without a trailing separator; cancel gives "".

@@ -262,13 +262,14 @@ void Form1::ConnectRunner() {
     dialogs_.ShowMessage(this, text, QString::fromUtf8(kProgramTitle), MessageKind::Warning);
   });
   connect(runner_, &ConversionRunner::PageWritten, this, [this](const QString& page) {
-    if (dialogs_.OpenPage(page)) return;
-    // No browser to hand the page to: say where it is, so nothing is lost.
-    dialogs_.ShowMessage(this,
-                         QStringLiteral("The slide show is ready, but no browser could be started to show it. "
-                                        "Open this page in a web browser:\n%1")
-                             .arg(QDir::toNativeSeparators(page)),
-                         QString::fromUtf8(kProgramTitle), MessageKind::Information);
+    // No browser took the page: say where it is, so nothing is lost.
+    dialogs_.OpenPage(this, page, [this, page] {
+      dialogs_.ShowMessage(this,
+                           QStringLiteral("The slide show is ready, but no browser could be started to show it. "
+                                          "Open this page in a web browser:\n%1")
+                               .arg(QDir::toNativeSeparators(page)),
+                           QString::fromUtf8(kProgramTitle), MessageKind::Information);
+    });
   });
   connect(runner_, &ConversionRunner::Finished, this, &Form1::FinishConversion);
 }

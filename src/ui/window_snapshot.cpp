@@ -30,7 +30,7 @@ class SilentDialogs : public Dialogs {
   void ShowMessage(QWidget*, const QString&, const QString&, MessageKind, MessageButtons) override {}
   QString ChooseOpenFile(QWidget*) override { return {}; }
   QString ChooseFolder(QWidget*, const QString&) override { return {}; }
-  bool OpenPage(const QString&) override { return true; }
+  void OpenPage(QWidget*, const QString&, std::function<void()>) override {}
 };
 
 int zoom = 1;  // --zoom: pixels drawn as N x N blocks, for looking closely

@@ -277,6 +277,46 @@ TEST_F(ConvertCommandTest, TwoConversionsOfOneNameNeverMixTheirSets) {
   EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf", "talk.swf.js"}));
 }
 
+// --open with a stand-in xdg-open first on PATH. One that fails at once: the
+// outputs stand, the exit code is 0 and a warning names the page. One still
+// running after the grace (it started a browser): the page counts as opened,
+// and the command ends without waiting for it.
+TEST_F(ConvertCommandTest, OpenSaysWhereThePageIsWhenNoBrowserTakesIt) {
+  const std::filesystem::path bin = scratch_ / "bin";
+  std::filesystem::create_directory(bin);
+  const auto standIn = [&](const std::string& body) {
+    WriteBytes(bin / "xdg-open", "#!/bin/sh\n" + body + "\n");
+    std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+  };
+  const std::string path = "PATH=" + Quote(bin.string()) + ":$PATH";
+  const std::filesystem::path page = out_ / "talk.html";
+
+  standIn("echo \"$1\" > " + Quote((scratch_ / "asked").string()) + "\nexit 3");
+  const CommandRun failed = Convert({Deck("talk.pdf", 1), "-o", out_.Path().string(), "--open"}, scratch_.Path(), path);
+  EXPECT_EQ(failed.exitCode, 0);
+  EXPECT_EQ(failed.err,
+            "quillet: warning: cannot open " + page.string() + " in a browser: xdg-open ended with status 3\n");
+  EXPECT_EQ(ReadBytes(scratch_ / "asked"), page.string() + "\n");
+  EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf", "talk.swf.js"}));
+
+  const std::filesystem::path release = scratch_ / "release";
+  standIn("echo $$ > " + Quote((scratch_ / "pid").string()) + "\ni=0\nwhile [ ! -e " + Quote(release.string()) +
+          " ] && [ $i -lt 400 ]; do sleep 0.05; i=$((i+1)); done");
+  const CommandRun opened =
+      Convert({Deck("talk.pdf", 1), "-o", out_.Path().string(), "--open", "--quiet"}, scratch_.Path(), path);
+  EXPECT_EQ(opened.exitCode, 0);
+  EXPECT_EQ(opened.err, "");
+  std::string pid = ReadBytes(scratch_ / "pid");
+  for (int attempt = 0; attempt < 100 && pid.empty(); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    pid = ReadBytes(scratch_ / "pid");
+  }
+  ASSERT_FALSE(pid.empty()) << "xdg-open was not started";
+  const std::string stat = ReadBytes("/proc/" + std::to_string(std::stol(pid)) + "/stat");
+  WriteBytes(release, "");
+  EXPECT_TRUE(!stat.empty() && stat.find(") Z") == std::string::npos) << "the command waited for the opener to end";
+}
+
 TEST_F(ConvertCommandTest, TerminatingEndsLibreOfficeAndLeavesNoOutput) {
   // A stand-in for LibreOffice first on PATH: it starts a helper, says so, and hangs.
   const std::filesystem::path bin = scratch_ / "bin";

@@ -28,6 +28,13 @@ done
 desktop-file-validate "$prefix/share/applications/$id.desktop"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >"$scratch/appstream.log" ||
   { cat "$scratch/appstream.log"; fail "appstreamcli found faults in the metainfo"; }
+# Both offer Quillet for the same presentation types, and neither for PDF: on
+# a desktop without a PDF viewer, Quillet would become the one for every PDF.
+entry_types="$(sed -n 's/^MimeType=//p' "$prefix/share/applications/$id.desktop" | tr ';' '\n' | sed '/^$/d' | sort)"
+metainfo_types="$(sed -n 's:.*<mediatype>\(.*\)</mediatype>.*:\1:p' "$prefix/share/metainfo/$id.metainfo.xml" | sort)"
+[ -n "$entry_types" ] && [ "$entry_types" = "$metainfo_types" ] ||
+  fail "the desktop entry offers Quillet for ${entry_types//$'\n'/ }, the metainfo for ${metainfo_types//$'\n'/ }"
+if grep -qx application/pdf <<<"$entry_types"; then fail "the desktop files claim PDF files"; fi
 
 # The man page is well-formed and names every option the commands offer.
 gunzip -c "$prefix/share/man/man1/quillet.1.gz" >"$scratch/quillet.1"

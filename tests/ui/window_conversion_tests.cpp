@@ -5,9 +5,12 @@
 // and Close in the middle of a conversion.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +22,7 @@
 #include <thread>
 
 #include "platform/error.h"
+#include "platform/page_opener.h"
 #include "ui/conversion_runner.h"
 #include "window_test_support.h"
 
@@ -190,21 +194,59 @@ class WindowConversionTests : public QObject {
     QCOMPARE(form.Job().m_Percent, 66);
   }
 
-  // Without a browser to open it, the user is told where the page is.
-  void pageThatCannotBeOpenedIsNamed() {
+  // The real opener with a stand-in xdg-open first on PATH. One that fails
+  // at once leaves the box as it was and a note that names the page. One
+  // still running after the grace has given the page to a browser: no note,
+  // the window did not wait for it, and its end is collected (no zombie).
+  void pageOpenerOnPath() {
+    QTemporaryDir bin;
+    const QString opener = bin.filePath(QStringLiteral("xdg-open"));
+    const auto standIn = [&](const QString& body) {
+      QFile script(opener);
+      QVERIFY(script.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      script.write(("#!/bin/sh\n" + body + "\n").toUtf8());
+      script.close();
+      script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    };
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
     Fixture fixture;
     Form1& form = fixture.Form();
-    fixture.Dialogs().canOpenPages = false;
+    fixture.Dialogs().realPageOpener = true;
+    const QString page = QDir(fixture.OutputFolder()).filePath("deck.html");
+
+    const QString asked = bin.filePath(QStringLiteral("asked"));
+    standIn(QStringLiteral("echo \"$1\" > '%1'\nexit 3").arg(asked));
     Click(form, "LabelConvert");
     QVERIFY(fixture.WaitForEnd());
-    const QString page = QDir(fixture.OutputFolder()).filePath("deck.html");
-    QCOMPARE(fixture.Dialogs().openedPages, QStringList{page});
-    QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{2});
+    QVERIFY(WaitUntil([&] { return fixture.Dialogs().messages.size() == 2; }));
     QCOMPARE(fixture.Dialogs().messages[0].text, QStringLiteral("Conversion complete."));
     const ShownMessage& note = fixture.Dialogs().messages[1];
     QVERIFY2(note.text.endsWith(QStringLiteral("\n") + page), qPrintable(note.text));
     QCOMPARE(note.kind, MessageKind::Information);
-    QVERIFY(QFile::exists(page));
+    QFile askedFile(asked);
+    QVERIFY(askedFile.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(askedFile.readAll()), page + "\n");
+
+    const QString pidFile = bin.filePath(QStringLiteral("pid"));
+    const QString release = bin.filePath(QStringLiteral("release"));
+    standIn(QStringLiteral("echo $$ > '%1'\nwhile [ ! -e '%2' ]; do sleep 0.05; done").arg(pidFile, release));
+    QElapsedTimer converting;
+    converting.start();
+    Click(form, "LabelConvert");
+    QVERIFY(fixture.WaitForEnd());
+    QVERIFY2(converting.elapsed() < quillet::kOpenerGrace.count(), "the window waited for the opener");
+    QVERIFY(WaitUntil([&] { return QFileInfo(pidFile).size() > 0; }));
+    QTest::qWait(static_cast<int>(quillet::kOpenerGrace.count()) + 500);
+    QCOMPARE(fixture.Dialogs().messages.size(), std::size_t{3});
+    QCOMPARE(fixture.Dialogs().messages[2].text, QStringLiteral("Conversion complete."));
+    QFile pidText(pidFile);
+    QVERIFY(pidText.open(QIODevice::ReadOnly));
+    const QString process = QStringLiteral("/proc/") + QString::fromUtf8(pidText.readAll().trimmed());
+    QVERIFY(QFileInfo::exists(process));
+    QFile(release).open(QIODevice::WriteOnly);
+    QVERIFY2(WaitUntil([&] { return !QFileInfo::exists(process); }), "the opener's end was not collected");
   }
 
   void twoConversionsInARow() {

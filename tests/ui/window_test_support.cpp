@@ -5,6 +5,8 @@
 #include <QDeadlineTimer>
 #include <QTest>
 
+#include <utility>
+
 namespace quillet::ui::test {
 
 namespace {
@@ -29,9 +31,9 @@ QString FakeDialogs::ChooseFolder(QWidget*, const QString& title) {
   return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
 }
 
-bool FakeDialogs::OpenPage(const QString& pagePath) {
+void FakeDialogs::OpenPage(QWidget* owner, const QString& pagePath, std::function<void()> failed) {
   openedPages << pagePath;
-  return canOpenPages;
+  if (realPageOpener) QtDialogs().OpenPage(owner, pagePath, std::move(failed));
 }
 
 std::unique_ptr<TestWindow> MakeWindow(ConversionFunction convert, const QString& programFolder) {

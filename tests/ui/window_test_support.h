@@ -29,8 +29,8 @@ class FakeDialogs : public Dialogs {
                    MessageButtons buttons) override;
   QString ChooseOpenFile(QWidget* owner) override;
   QString ChooseFolder(QWidget* owner, const QString& title) override;
-  bool OpenPage(const QString& pagePath) override;
-  bool canOpenPages = true;  // false: the desktop has no browser
+  void OpenPage(QWidget* owner, const QString& pagePath, std::function<void()> failed) override;
+  bool realPageOpener = false;  // true: QtDialogs opens pages, with the xdg-open found on PATH
 
   // Answers, used front first; an empty list answers like a cancel.
   QStringList openAnswers;
