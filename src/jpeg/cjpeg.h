@@ -129,6 +129,14 @@ class cJpeg {
     const std::array<float, kBlockSize>* divisor = nullptr;
     std::int16_t* data = nullptr;
   };
+  // Each component's plane size and picture: the rectangle itself, read in
+  // place, or its box-filtered drawing; `planes` receives room for the
+  // coefficients.
+  std::vector<PlaneJob> PlanPlanes(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight,
+                                   std::int32_t lSrcLeft, std::int32_t lSrcTop, std::vector<Coefficients>& planes);
+  // Every block row of every plane, on the capture threads; false when a
+  // coefficient does not fit 16 bits.
+  bool CaptureAll(const std::vector<PlaneJob>& jobs);
   bool CaptureRow(const PlaneJob& job, std::int32_t blockRow, float* strip, bool vector);
   std::int32_t CaptureThreads() const;
 

@@ -114,26 +114,10 @@ bool cJpeg::CaptureRow(const PlaneJob& job, std::int32_t blockRow, float* strip,
   return true;
 }
 
-std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
-                              std::int32_t lSrcTop) {
-  if (lWidth <= 0 || lHeight <= 0) return 1;
-  // The plane must be addressable with 32-bit positions, and the rectangle
-  // must lie in the coordinate range.
-  constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
-  const std::int64_t paddedArea =
-      (static_cast<std::int64_t>(lWidth) + 7) / 8 * 8 * ((static_cast<std::int64_t>(lHeight) + 7) / 8 * 8);
-  if (paddedArea > kLimit || static_cast<std::int64_t>(lSrcLeft) + lWidth > kLimit ||
-      static_cast<std::int64_t>(lSrcTop) + lHeight > kLimit)
-    throw Error(kOverflow, "Overflow");
-
-  // The planes are built in the buffers of the capture before last, so a
-  // run of captures allocates nothing; every coefficient is written.
-  std::vector<Coefficients> planesData(m_Comp.size());
-  for (std::size_t i = 0; i < m_Comp.size() && i < m_SparePlanes.size(); ++i)
-    planesData[i] = std::move(m_SparePlanes[i]);
-
-  // First every plane's size and picture: the rectangle itself, read in
-  // place, or its box-filtered drawing, shared by planes of one size.
+std::vector<cJpeg::PlaneJob> cJpeg::PlanPlanes(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight,
+                                               std::int32_t lSrcLeft, std::int32_t lSrcTop,
+                                               std::vector<Coefficients>& planes) {
+  // Planes of one size share one drawing.
   std::vector<PlaneJob> jobs(m_Comp.size());
   std::vector<PlaneSize> drawingSizes;
   for (std::size_t i = 0; i < m_Comp.size(); ++i) {
@@ -158,15 +142,18 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
     job.left = inPlace ? lSrcLeft : 0;
     job.top = inPlace ? lSrcTop : 0;
     job.divisor = &m_QTable[static_cast<std::size_t>(component.Tq)].Divisor;
-    planesData[i].resize(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight);
-    job.data = planesData[i].data();
+    planes[i].resize(static_cast<std::size_t>(size.paddedWidth) * size.paddedHeight);
+    job.data = planes[i].data();
   }
   for (PlaneJob& job : jobs)
     if (job.plane == nullptr) job.plane = &m_Drawings[job.drawing];
+  return jobs;
+}
 
-  // Then the block rows of all planes, split into contiguous runs of about
-  // equal size, one per thread; each block's coefficients depend on its own
-  // samples only, so the split never changes a byte.
+// The block rows of all planes, split into contiguous runs of about equal
+// size, one per thread; each block's coefficients depend on its own samples
+// only, so the split never changes a byte.
+bool cJpeg::CaptureAll(const std::vector<PlaneJob>& jobs) {
   std::vector<RowRun> units;
   std::int64_t totalBlocks = 0;
   for (const PlaneJob& job : jobs) {
@@ -210,8 +197,28 @@ std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::
     }
     run(0);
   }
-  for (const char fit : fits)
-    if (!fit) throw Error(kOverflow, "Overflow");
+  return std::all_of(fits.begin(), fits.end(), [](char fit) { return fit != 0; });
+}
+
+std::int32_t cJpeg::SampleHDC(const Surface& surface, std::int32_t lWidth, std::int32_t lHeight, std::int32_t lSrcLeft,
+                              std::int32_t lSrcTop) {
+  if (lWidth <= 0 || lHeight <= 0) return 1;
+  // The plane must be addressable with 32-bit positions, and the rectangle
+  // must lie in the coordinate range.
+  constexpr std::int64_t kLimit = std::numeric_limits<std::int32_t>::max();
+  const std::int64_t paddedArea =
+      (static_cast<std::int64_t>(lWidth) + 7) / 8 * 8 * ((static_cast<std::int64_t>(lHeight) + 7) / 8 * 8);
+  if (paddedArea > kLimit || static_cast<std::int64_t>(lSrcLeft) + lWidth > kLimit ||
+      static_cast<std::int64_t>(lSrcTop) + lHeight > kLimit)
+    throw Error(kOverflow, "Overflow");
+
+  // The planes are built in the buffers of the capture before last, so a
+  // run of captures allocates nothing; every coefficient is written.
+  std::vector<Coefficients> planesData(m_Comp.size());
+  for (std::size_t i = 0; i < m_Comp.size() && i < m_SparePlanes.size(); ++i)
+    planesData[i] = std::move(m_SparePlanes[i]);
+  const std::vector<PlaneJob> jobs = PlanPlanes(surface, lWidth, lHeight, lSrcLeft, lSrcTop, planesData);
+  if (!CaptureAll(jobs)) throw Error(kOverflow, "Overflow");
 
   // Only a complete capture replaces the previous one.
   m_P = 8;
