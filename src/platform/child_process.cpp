@@ -308,6 +308,47 @@ bool DrainOutput(int descriptor, std::string& output) {
   }
 }
 
+// What the supervisor said of the program's end: its wait status, when it
+// said anything.
+struct SupervisorReport {
+  bool heard = false;
+  int status = 0;
+};
+
+// Collects the program's output until the supervisor reports its end; asks
+// the supervisor to end the group when the caller cancels or the time limit
+// passes, and sets outcome.end to say which.
+SupervisorReport WatchProgram(int outputRead, int reportRead, int control, const ChildSettings& settings,
+                              ChildOutcome& outcome) {
+  ::fcntl(outputRead, F_SETFL, ::fcntl(outputRead, F_GETFL) | O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + settings.timeLimit;
+  bool pipeOpen = true;
+  bool ending = false;  // the supervisor was asked to end the group
+  for (;;) {
+    pollfd watch[2] = {{pipeOpen ? outputRead : -1, POLLIN, 0}, {reportRead, POLLIN, 0}};
+    ::poll(watch, 2, kPollMilliseconds);
+    if (pipeOpen) pipeOpen = DrainOutput(outputRead, outcome.output);
+    if (watch[1].revents != 0) {
+      Message message{};
+      const bool heard = Receive(reportRead, message) && message.what == Report::kEnded;
+      return {heard, message.value};
+    }
+    if (ending) continue;
+    if (settings.whileRunning) settings.whileRunning();
+    if (settings.isCancelled && settings.isCancelled()) {
+      outcome.end = ChildEnd::kCancelled;
+    } else if (std::chrono::steady_clock::now() >= deadline) {
+      outcome.end = ChildEnd::kTimedOut;
+    } else {
+      continue;
+    }
+    const char request = 'E';
+    while (::send(control, &request, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+    }
+    ending = true;
+  }
+}
+
 }  // namespace
 
 std::filesystem::path FindProgram(const std::string& program) {
@@ -367,44 +408,18 @@ ChildOutcome RunChildProcess(const std::vector<std::string>& arguments, const Ch
   }
   const pid_t program = message.value;
 
-  ::fcntl(outputRead.Get(), F_SETFL, ::fcntl(outputRead.Get(), F_GETFL) | O_NONBLOCK);
   ChildOutcome outcome;
-  const auto deadline = std::chrono::steady_clock::now() + settings.timeLimit;
-  bool pipeOpen = true;
-  bool ending = false;  // the supervisor was asked to end the group
-  bool reported = false;
-  int status = 0;
-  for (;;) {
-    pollfd watch[2] = {{pipeOpen ? outputRead.Get() : -1, POLLIN, 0}, {reportRead.Get(), POLLIN, 0}};
-    ::poll(watch, 2, kPollMilliseconds);
-    if (pipeOpen) pipeOpen = DrainOutput(outputRead.Get(), outcome.output);
-    if (watch[1].revents != 0) {
-      reported = Receive(reportRead.Get(), message) && message.what == Report::kEnded;
-      status = message.value;
-      break;
-    }
-    if (ending) continue;
-    if (settings.whileRunning) settings.whileRunning();
-    if (settings.isCancelled && settings.isCancelled()) {
-      outcome.end = ChildEnd::kCancelled;
-    } else if (std::chrono::steady_clock::now() >= deadline) {
-      outcome.end = ChildEnd::kTimedOut;
-    } else {
-      continue;
-    }
-    const char request = 'E';
-    while (::send(control.Get(), &request, 1, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-    }
-    ending = true;
-  }
+  const SupervisorReport report = WatchProgram(outputRead.Get(), reportRead.Get(), control.Get(), settings, outcome);
+  int status = report.status;
   const int supervisorStatus = guard.Reap();
+  const bool reported = report.heard;
   if (!reported) {
     // Something killed the supervisor (it ignores the usual signals): the
     // group is ended from here, and the outcome is the supervisor's.
     ::kill(-program, SIGKILL);
     status = supervisorStatus;
   }
-  if (pipeOpen) DrainOutput(outputRead.Get(), outcome.output);
+  DrainOutput(outputRead.Get(), outcome.output);
   if (outcome.end == ChildEnd::kExited) {
     if (!reported) {
       outcome.end = ChildEnd::kKilled;
