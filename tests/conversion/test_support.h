@@ -1,5 +1,6 @@
-// Shared helpers of the conversion tests: scratch folders, small PDF decks
-// made on the spot, and a reader for the SWF files the conversion writes.
+// Shared helpers of the conversion tests: small PDF decks made on the spot
+// and a reader for the SWF files the conversion writes (scratch folders and
+// files come from tests/support).
 #pragma once
 
 #include <cstdint>
@@ -10,27 +11,9 @@
 
 #include "conversion/convert_presentation.h"
 #include "platform/surface.h"
+#include "test_files.h"
 
 namespace quillet::testing {
-
-// A fresh folder under the system's temporary folder, removed afterwards.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::string ReadBytes(const std::filesystem::path& path);
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
-// Every name in the folder, hidden ones included, sorted.
-std::vector<std::string> AllNames(const std::filesystem::path& folder);
 
 // One page of a PDF deck: its size in points and the colour it is filled with.
 struct PdfPage {

@@ -179,22 +179,4 @@ std::vector<std::uint8_t> BitString::Bytes() const {
   return bytes;
 }
 
-ScratchFolder::ScratchFolder(const std::string& name)
-    : path_(std::filesystem::temp_directory_path() / ("quillet-jpeg-" + name + "-" + std::to_string(::getpid()))) {
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> ScratchFolder::Entries() const {
-  std::vector<std::string> entries;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) entries.push_back(entry.path().filename());
-  std::sort(entries.begin(), entries.end());
-  return entries;
-}
-
 }  // namespace quillet::test

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/surface.h"
+#include "test_files.h"
 
 namespace quillet::test {
 
@@ -60,16 +61,8 @@ class BitString {
   std::vector<bool> bits_;
 };
 
-// A fresh empty folder for one test, removed by the destructor.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& name);
-  ~ScratchFolder();
-  const std::filesystem::path& Path() const { return path_; }
-  std::vector<std::string> Entries() const;
-
- private:
-  std::filesystem::path path_;
-};
+// Scratch folders and listings are the shared ones.
+using testing::AllNames;
+using testing::ScratchFolder;
 
 }  // namespace quillet::test

@@ -3,44 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "test_files.h"
 
 namespace quillet {
 namespace {
 
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    path_ = std::filesystem::temp_directory_path() /
-            ("quillet-file-replace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~ScratchFolder() { std::filesystem::remove_all(path_); }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+using testing::ReadBytes;
+using testing::ScratchFolder;
+using testing::WriteBytes;
 
- private:
-  std::filesystem::path path_;
-};
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::vector<std::string> Names(const ScratchFolder& folder) { return testing::AllNames(folder.Path()); }
 
 TEST(PendingFile, UncommittedFileVanishesAndTheTargetStays) {
   ScratchFolder folder;
@@ -51,7 +26,7 @@ TEST(PendingFile, UncommittedFileVanishesAndTheTargetStays) {
     EXPECT_EQ(pending.Temporary().parent_path(), (folder / "movie.swf").parent_path());
   }
   EXPECT_EQ(ReadBytes(folder / "movie.swf"), "earlier movie");
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"movie.swf"});
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"movie.swf"});
 }
 
 TEST(PendingFile, CommitPutsTheNewFileInPlace) {
@@ -61,7 +36,7 @@ TEST(PendingFile, CommitPutsTheNewFileInPlace) {
   pending.Write("new movie");
   pending.Commit();
   EXPECT_EQ(ReadBytes(folder / "movie.swf"), "new movie");
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"movie.swf"});
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"movie.swf"});
 }
 
 TEST(ReplaceFile, CreatesAMissingFileAndKeepsTheOldPermissionsOnReplace) {
@@ -74,7 +49,7 @@ TEST(ReplaceFile, CreatesAMissingFileAndKeepsTheOldPermissionsOnReplace) {
   std::filesystem::permissions(folder / "new.jpg", mode);
   ReplaceFile(folder / "new.jpg", "again");
   EXPECT_EQ(std::filesystem::status(folder / "new.jpg").permissions(), mode);
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"new.jpg"});
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"new.jpg"});
 }
 
 struct FailedWrite {
@@ -101,7 +76,7 @@ TEST(ReplaceFile, FailuresNameTheFileAndTheReasonAndLeaveNothing) {
       EXPECT_EQ(std::string(error.what()), "cannot write " + target.string() + ": " + entry.reason);
       EXPECT_EQ(error.Number(), kGeneral);
     }
-    EXPECT_EQ(folder.Names(), std::vector<std::string>{"taken"});
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"taken"});
   }
 }
 

@@ -157,17 +157,6 @@ Bytes ReadFile(const std::filesystem::path& path) {
   return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-ScratchFolder::ScratchFolder() {
-  std::random_device random;
-  path_ = std::filesystem::temp_directory_path() / ("quillet-swf-test-" + std::to_string(random()));
-  std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
 ParserResult ParseWithIndependentParser(const std::filesystem::path& movie) {
   const std::string command =
       std::string("'") + QUILLET_NODE + "' '" + QUILLET_PARSE_SWF + "' '" + movie.string() + "' 2>&1";

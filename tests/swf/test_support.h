@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 namespace swf_test {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -40,19 +42,8 @@ Bytes MakeJpeg(int width, int height, JpegKind kind = JpegKind::kBaseline);
 void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 Bytes ReadFile(const std::filesystem::path& path);
 
-// A fresh folder under the system's temporary folder, removed on destruction.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::filesystem::path& Path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
+// Scratch folders are the shared ones.
+using quillet::testing::ScratchFolder;
 
 struct ParserResult {
   int exitCode = -1;

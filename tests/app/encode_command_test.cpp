@@ -20,24 +20,8 @@ namespace {
 namespace fs = std::filesystem;
 using Access = cJpegTestAccess;
 
-struct CommandResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using CommandResult = testing::CommandRun;
+using testing::Quote;
 
 CommandResult Encode(const fs::path& folder, const std::vector<std::string>& arguments,
                      const std::string& prefix = "") {
@@ -46,18 +30,7 @@ CommandResult Encode(const fs::path& folder, const std::vector<std::string>& arg
     command += ' ';
     command += Quote(argument);
   }
-  command += " >";
-  command += Quote((folder / "stdout.txt").string());
-  command += " 2>";
-  command += Quote((folder / "stderr.txt").string());
-  const int status = std::system(command.c_str());
-  CommandResult run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = ReadText(folder / "stdout.txt");
-  run.err = ReadText(folder / "stderr.txt");
-  fs::remove(folder / "stdout.txt");
-  fs::remove(folder / "stderr.txt");
-  return run;
+  return testing::RunShell(command, folder);
 }
 
 void WritePpm(const fs::path& path, const Surface& picture) {

@@ -20,23 +20,13 @@ namespace quillet {
 namespace {
 
 using testing::AllNames;
+using testing::CommandRun;
 using testing::MakePdf;
 using testing::PdfPage;
+using testing::Quote;
 using testing::ReadBytes;
 using testing::ScratchFolder;
 using testing::WriteBytes;
-
-struct CommandRun {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 // Why no pseudo-terminal can be made here, or "" when one can: a root
 // without /dev/pts mounted has the multiplexer but no terminal behind it.
@@ -83,9 +73,7 @@ class ConvertCommandTest : public ::testing::Test {
       command += ' ';
       command += Quote(argument);
     }
-    command += " >" + Quote((scratch_ / "stdout").string()) + " 2>" + Quote((scratch_ / "stderr").string());
-    const ChildOutcome outcome = RunChildProcess({"/bin/sh", "-c", command}, {});
-    return CommandRun{outcome.exitCode, ReadBytes(scratch_ / "stdout"), ReadBytes(scratch_ / "stderr")};
+    return testing::RunShell(command, scratch_.Path());
   }
 
   std::string Deck(const std::string& name, int pages) {
