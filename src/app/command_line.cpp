@@ -2,6 +2,8 @@
 // command says in its own words what is wrong with one.
 #include "app/command_line.h"
 
+#include <string_view>
+
 namespace quillet::app {
 namespace {
 
@@ -27,6 +29,16 @@ void SetUpParser(CLI::App& parser) {
 }
 
 void Parse(CLI::App& parser, int argc, char** argv) {
+  // CLI11 reads "--output=" as "--output" and takes the next argument for
+  // its value; an empty value is no value.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    // A prefix command's parser (the program's) reads only up to the command.
+    if (argument == "--" || (parser.get_prefix_command() && !argument.empty() && argument[0] != '-')) break;
+    if (argument.size() > 3 && argument.rfind("--", 0) == 0 && argument.back() == '=' &&
+        argument.find('=') == argument.size() - 1)
+      throw UsageError(std::string(argument.substr(0, argument.size() - 1)) + " needs a value");
+  }
   try {
     parser.parse(argc, argv);
   } catch (const CLI::ArgumentMismatch& error) {

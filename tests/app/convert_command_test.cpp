@@ -176,7 +176,9 @@ INSTANTIATE_TEST_SUITE_P(
         Misuse{{"a.ppt", "-o", ""},
                2,
                "quillet convert: -o needs a folder, not an empty name (try quillet convert --help)\n"},
-        Misuse{{"a.ppt", "--output="}, 2, "quillet convert: --output needs a value (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "--output=", "--quiet"},
+               2,
+               "quillet convert: --output needs a value (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "--time-limit", "0"},
                2,
                "quillet convert: --time-limit must be a whole number of seconds from 1 to 86400, not '0' (try "
