@@ -60,6 +60,10 @@ QPixmap AboutArt(qreal devicePixelRatio) {
   return RenderArt(QStringLiteral(":/quillet/art/about.svg"), ToPixels(kAboutArea).size(), devicePixelRatio);
 }
 
+QPixmap OptionsHeaderArt(qreal devicePixelRatio) {
+  return RenderArt(QStringLiteral(":/quillet/art/options.svg"), kOptionsHeaderSize, devicePixelRatio);
+}
+
 QIcon WindowIconArt() {
   QIcon icon;
   for (int side : {16, 24, 32, 48, 64, 128, 256})

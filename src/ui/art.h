@@ -22,6 +22,7 @@ QPixmap HoverArt(const QRect& skinRectangle, qreal devicePixelRatio);
 QPixmap SizeDotArt(qreal devicePixelRatio);
 QPixmap ProgressFillArt(qreal devicePixelRatio);
 QPixmap AboutArt(qreal devicePixelRatio);
+QPixmap OptionsHeaderArt(qreal devicePixelRatio);
 QIcon WindowIconArt();
 QCursor PointingHandCursor();
 

@@ -3,7 +3,6 @@
 #include "ui/form1.h"
 
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -76,11 +75,11 @@ constexpr std::array kSizeNames{"small", "medium", "big"};
 std::filesystem::path ToPath(const QString& text) { return std::filesystem::path(text.toStdString()); }
 
 // picSkin's children, top first.
-constexpr std::array kStackingOrder{"picProgress",    "txtPPT",          "txtSwf",     "cboPlayer",     "lblSize2",
-                                    "lblSize1",       "lblSize0",        "imgSizeDot", "LabelProgress", "LabelAbout",
-                                    "Image3",         "LabelClose",      "LabelMin",   "Image2",        "Image1",
-                                    "LabelSave",      "ImageSaveasOver", "LabelOpen",  "ImageOpenOver", "LabelConvert",
-                                    "imgConvertOver", "LabelMove"};
+constexpr std::array kStackingOrder{
+    "picProgress", "txtPPT",        "txtSwf",       "lblSize2",         "lblSize1",   "lblSize0",
+    "imgSizeDot",  "LabelProgress", "LabelAbout",   "Image3",           "LabelClose", "LabelMin",
+    "Image2",      "Image1",        "LabelOptions", "ImageOptionsOver", "LabelSave",  "ImageSaveasOver",
+    "LabelOpen",   "ImageOpenOver", "LabelConvert", "imgConvertOver",   "LabelMove"};
 
 QLineEdit* MakePathField(const char* name, const TwipRect& area, QWidget* parent) {
   auto* field = new QLineEdit(parent);
@@ -137,8 +136,13 @@ void Form1::RestoreSettings() {
   if (!settings_) return;
   const QString folder = settings_->value(QString::fromUtf8(kOutputFolderKey)).toString();
   if (!folder.isEmpty() && QFileInfo(QDir::fromNativeSeparators(folder)).isDir()) txtSwf_->setText(folder);
-  const int player = cboPlayer_->findData(settings_->value(QString::fromUtf8(kPlayerKey)).toString());
-  if (player >= 0) cboPlayer_->setCurrentIndex(player);
+  // A value this version does not know keeps the option's default.
+  for (std::size_t option = 0; option < kWindowOptions.size(); ++option) {
+    const WindowOption& entry = kWindowOptions[option];
+    const int value =
+        FindOptionValue(entry, settings_->value(QString::fromUtf8(entry.settingsKey)).toString().toStdString());
+    if (value >= 0) chosenOptions_[option] = value;
+  }
   const QString size = settings_->value(QString::fromUtf8(kSizeKey)).toString();
   for (int index = 0; index < kSizeChoiceCount; ++index) {
     if (size == QString::fromUtf8(kSizeNames[static_cast<std::size_t>(index)])) {
@@ -151,6 +155,22 @@ void Form1::Remember(const char* key, const QString& value) {
   if (!settings_) return;
   settings_->setValue(QString::fromUtf8(key), value);
   settings_->sync();
+}
+
+void Form1::ChooseOption(int option, int value) {
+  if (option < 0 || option >= kWindowOptionCount) return;
+  const WindowOption& entry = kWindowOptions[static_cast<std::size_t>(option)];
+  if (value < 0 || static_cast<std::size_t>(value) >= entry.values.size()) return;
+  chosenOptions_[static_cast<std::size_t>(option)] = value;
+  Remember(entry.settingsKey, QString::fromUtf8(entry.values[static_cast<std::size_t>(value)].stored));
+}
+
+std::string_view Form1::ChosenValue(std::string_view settingsKey) const {
+  const int option = FindOption(settingsKey);
+  Q_ASSERT_X(option >= 0, "Form1::ChosenValue", "no such option");
+  if (option < 0) return {};
+  const WindowOption& entry = kWindowOptions[static_cast<std::size_t>(option)];
+  return entry.values[static_cast<std::size_t>(chosenOptions_[static_cast<std::size_t>(option)])].stored;
 }
 
 void Form1::BuildSkin() {
@@ -170,23 +190,6 @@ void Form1::BuildSkin() {
 
   txtPPT_ = MakePathField("txtPPT", kTxtPPTArea, picSkin_);
   txtSwf_ = MakePathField("txtSwf", kTxtSwfArea, picSkin_);
-
-  // Where the page loads the Ruffle player from; remembered.
-  cboPlayer_ = new QComboBox(picSkin_);
-  cboPlayer_->setObjectName(QStringLiteral("cboPlayer"));
-  cboPlayer_->addItem(QStringLiteral("player: online"), QStringLiteral("online"));
-  cboPlayer_->addItem(QStringLiteral("player: beside the page"), QStringLiteral("local"));
-  cboPlayer_->setGeometry(ToPixels(kPlayerChoiceArea));
-  cboPlayer_->setAccessibleName(QStringLiteral("Player"));
-  cboPlayer_->setToolTip(
-      QStringLiteral("Where the page loads the Ruffle player from: online (unpkg.com), or from a folder ruffle "
-                     "copied beside the page, which plays with no internet once the folder is served"));
-  cboPlayer_->setAttribute(Qt::WA_NoMousePropagation);
-  QFont playerFont = cboPlayer_->font();
-  playerFont.setPointSizeF(playerFont.pointSizeF() * 0.85);
-  cboPlayer_->setFont(playerFont);
-  connect(cboPlayer_, &QComboBox::activated, this,
-          [this](int index) { Remember(kPlayerKey, cboPlayer_->itemData(index).toString()); });
 
   imgSizeDot_ = new SkinPicture(SizeDotArt(ratio), picSkin_);
   imgSizeDot_->setObjectName(QStringLiteral("imgSizeDot"));
@@ -229,6 +232,14 @@ void Form1::BuildHotAreas() {
     if (entry.hasHoverPicture) {
       SkinPicture* lit = hoverPictures_[static_cast<std::size_t>(entry.hover)];
       connect(area, &HotArea::Hovered, lit, &QWidget::show);
+      connect(area, &HotArea::FocusChanged, lit, &QWidget::setVisible);
+    }
+    if (entry.action == HotAction::ShowOptions) {
+      // Options follows the two path fields in the Tab order, lit while it
+      // has the keyboard; Space or Enter opens the panel.
+      area->setFocusPolicy(Qt::TabFocus);
+      area->setAccessibleName(QStringLiteral("Options"));
+      area->setAccessibleDescription(QStringLiteral("Opens the panel of the conversion's options"));
     }
     if (entry.action == HotAction::Drag) {
       connect(area, &HotArea::Pressed, this,
@@ -277,6 +288,7 @@ void Form1::ConnectRunner() {
 void Form1::RunHotArea(const HotAreaEntry& entry) {
   switch (entry.action) {
     case HotAction::ShowAbout: ShowAbout(); return;
+    case HotAction::ShowOptions: ShowOptions(); return;
     case HotAction::Minimise: showMinimized(); return;
     case HotAction::Close: close(); return;
     case HotAction::Open: cmdOpen_Click(); return;
@@ -381,8 +393,7 @@ void Form1::cmdConvert_Click() {
   progress_->Start();
   ConversionSetup setup;
   setup.programFolder = std::filesystem::path(QDir::fromNativeSeparators(programFolder_).toStdString());
-  setup.player = cboPlayer_->currentData().toString() == QStringLiteral("local") ? PlayerSource::kBesidePage
-                                                                                 : PlayerSource::kOnline;
+  setup.player = ChosenValue(kPlayerKey) == "local" ? PlayerSource::kBesidePage : PlayerSource::kOnline;
   runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(), setup);
 }
 
@@ -401,6 +412,25 @@ void Form1::ShowAbout() {
   about_->move(frame.topLeft());
   about_->show();
   about_->activateWindow();
+}
+
+// The panel belongs to the window: it stays above it and closes with it.
+// Each choice is remembered as it is made.
+void Form1::ShowOptions() {
+  if (options_) {
+    options_->show();
+    options_->raise();
+    options_->activateWindow();
+    return;
+  }
+  options_ = new FormOptions(chosenOptions_, this);
+  options_->setAttribute(Qt::WA_DeleteOnClose);
+  connect(options_, &FormOptions::OptionChosen, this, &Form1::ChooseOption);
+  QRect frame(QPoint(), options_->size());
+  frame.moveCenter(frameGeometry().center());
+  options_->move(frame.topLeft());
+  options_->show();
+  options_->activateWindow();
 }
 
 void Form1::ShowProgress(int percent) {

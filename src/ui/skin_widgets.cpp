@@ -1,6 +1,7 @@
 // Painting and pointer handling of the skin, its pictures and hot areas.
 #include "ui/skin_widgets.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -56,6 +57,28 @@ void HotArea::mouseReleaseEvent(QMouseEvent* event) {
   pressed_ = false;
   emit Released();
   if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit Clicked();
+}
+
+void HotArea::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Enter:
+    case Qt::Key_Return:
+      if (event->isAutoRepeat()) return;
+      emit Clicked();
+      return;
+    default: QWidget::keyPressEvent(event);
+  }
+}
+
+void HotArea::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  emit FocusChanged(true);
+}
+
+void HotArea::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  emit FocusChanged(false);
 }
 
 }  // namespace quillet::ui

@@ -47,7 +47,9 @@ class SkinPicture : public QWidget {
 
 // A transparent, caption-less clickable area. A click is a press and a
 // release of the left button inside the area; any press is reported too (the
-// drag strip moves the window on a press of any button).
+// drag strip moves the window on a press of any button). An area given a
+// focus policy takes the keyboard: Space, Enter and Return click it, and it
+// reports gaining and losing the focus, so the window can light it.
 class HotArea : public QWidget {
   Q_OBJECT
 
@@ -60,11 +62,15 @@ class HotArea : public QWidget {
   void DraggedTo(QPoint globalPosition);
   void Released();
   void Clicked();
+  void FocusChanged(bool focused);
 
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
 
  private:
   bool pressed_ = false;

@@ -1,6 +1,6 @@
 // Renders Quillet's windows to PNG files without showing them: the fresh
 // main window, the window with every button lit, the window halfway through a
-// conversion, and the about window. scripts/screenshot-window uses it for
+// conversion, the Options panel and the about window. scripts/screenshot-window uses it for
 // docs/window.png.
 #include <QApplication>
 #include <QCommandLineParser>
@@ -18,6 +18,7 @@
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/form_about.h"
+#include "ui/form_layout.h"
 #include "ui/progress_display.h"
 
 namespace {
@@ -81,11 +82,14 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   bool written = Save(form, out.filePath(QStringLiteral("window.png")));
 
-  for (const char* name : {"Image1", "Image2", "Image3", "ImageOpenOver", "ImageSaveasOver", "imgConvertOver"})
-    form.findChild<QWidget*>(QString::fromUtf8(name))->show();
+  for (const HoverPictureEntry& entry : kHoverPictures) form.findChild<QWidget*>(entry.objectName)->show();
   written = Save(form, out.filePath(QStringLiteral("window-lit.png"))) && written;
-  for (const char* name : {"Image1", "Image2", "Image3", "ImageOpenOver", "ImageSaveasOver", "imgConvertOver"})
-    form.findChild<QWidget*>(QString::fromUtf8(name))->hide();
+  for (const HoverPictureEntry& entry : kHoverPictures) form.findChild<QWidget*>(entry.objectName)->hide();
+
+  form.ShowOptions();
+  QApplication::processEvents();
+  written = Save(*form.OptionsWindow(), out.filePath(QStringLiteral("options.png"))) && written;
+  form.OptionsWindow()->close();
 
   auto* bar = form.findChild<QWidget*>(QStringLiteral("picProgress"));
   auto* caption = form.findChild<QLabel*>(QStringLiteral("LabelProgress"));

@@ -19,7 +19,8 @@ using namespace quillet::ui::test;
 
 namespace {
 
-const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver", "Image1", "Image2", "Image3"};
+const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver", "Image1",
+                                   "Image2",         "Image3",        "ImageOptionsOver"};
 
 QStringList LitPictures(QWidget& form) {
   QStringList lit;
@@ -70,6 +71,8 @@ class WindowCommandTests : public QObject {
                           << "ImageSaveasOver";
     QTest::newRow("convert") << "LabelConvert"
                              << "imgConvertOver";
+    QTest::newRow("options") << "LabelOptions"
+                             << "ImageOptionsOver";
   }
   void hoverShowsItsPicture() {
     QFETCH(QString, area);

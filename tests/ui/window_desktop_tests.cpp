@@ -1,13 +1,15 @@
 // The window as an installed desktop program: the default output folder, the
-// choices remembered between runs, a deck handed over on the command line and
-// a file dropped on the window.
-#include <QComboBox>
+// choices remembered between runs (the Options panel's too), a deck handed
+// over on the command line and a file dropped on the window.
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,9 +28,10 @@ struct Window {
   QString Field(const char* name) { return Child<QLineEdit>(*form, name)->text(); }
 };
 
-std::unique_ptr<Window> Open(const QString& programFolder, QSettings* settings = nullptr) {
+std::unique_ptr<Window> Open(const QString& programFolder, QSettings* settings = nullptr,
+                             ConversionFunction convert = {}) {
   auto window = std::make_unique<Window>();
-  window->form = std::make_unique<Form1>(Form1Services{window->dialogs, {}, programFolder, settings});
+  window->form = std::make_unique<Form1>(Form1Services{window->dialogs, std::move(convert), programFolder, settings});
   return window;
 }
 
@@ -72,7 +75,7 @@ class WindowDesktopTests : public QObject {
     QCOMPARE(Open(bin)->Field("txtSwf"), QDir::homePath());  // installed
   }
 
-  void remembersFolderSizeAndPlayer() {
+  void remembersFolderAndSize() {
     QTemporaryDir scratch;
     const QString program = scratch.filePath(QStringLiteral("program"));
     const QString chosen = scratch.filePath(QStringLiteral("slides"));
@@ -84,21 +87,77 @@ class WindowDesktopTests : public QObject {
       first->dialogs.folderAnswers << chosen + QStringLiteral("/");
       Click(*first->form, "LabelSave");
       Click(*first->form, "lblSize0");
-      auto* player = Child<QComboBox>(*first->form, "cboPlayer");
-      QCOMPARE(player->currentData().toString(), QStringLiteral("online"));
-      player->setCurrentIndex(1);
-      emit player->activated(1);
     }
     auto second = Open(program, &settings);
     QCOMPARE(second->Field("txtSwf"), chosen);
     QCOMPARE(second->form->Job().m_SizeDivisor, 3);
     QCOMPARE(Child(*second->form, "imgSizeDot")->x(), 70);
-    QCOMPARE(Child<QComboBox>(*second->form, "cboPlayer")->currentText(), QStringLiteral("player: beside the page"));
 
     QVERIFY(QDir(chosen).removeRecursively());
     auto third = Open(program, &settings);
     QCOMPARE(third->Field("txtSwf"), program);
     QCOMPARE(third->form->Job().m_SizeDivisor, 3);
+  }
+
+  // The player, chosen from the keyboard alone in the Options panel: kept
+  // under the key and value the window has always stored, shown again by
+  // the next run and handed to its conversion.
+  void optionsPanelChoiceIsRememberedAndConverted() {
+    QTemporaryDir scratch;
+    const QString deck = scratch.filePath(QStringLiteral("talk.ppt"));
+    Touch(deck);
+    QSettings settings(scratch.filePath(QStringLiteral("quillet.conf")), QSettings::IniFormat);
+    {
+      auto first = Open(scratch.path(), &settings);
+      Form1& form = *first->form;
+      QVERIFY(ShowAndWait(form));
+      QVERIFY(QTest::qWaitForWindowActive(&form));
+      QWidget* options = Child(form, "LabelOptions");
+      QVERIFY(!options->accessibleName().isEmpty());
+      Child(form, "txtSwf")->setFocus();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), options);
+      QVERIFY(Child(form, "ImageOptionsOver")->isVisible());
+      QTest::keyClick(options, Qt::Key_Space);
+      QPointer<FormOptions> panel = form.OptionsWindow();
+      QVERIFY(panel);
+      QVERIFY(WaitUntil([&] { return QApplication::activeWindow() == panel; }));
+      auto* online = Child<QAbstractButton>(*panel, "player.online");
+      auto* local = Child<QAbstractButton>(*panel, "player.local");
+      QVERIFY(online->isChecked());
+      QCOMPARE(QApplication::focusWidget(), online);
+      for (auto* control : panel->findChildren<QWidget*>())
+        if (control->focusPolicy() != Qt::NoFocus)
+          QVERIFY2(!control->accessibleName().isEmpty(), qPrintable(control->objectName()));
+      QTest::keyClick(online, Qt::Key_Right);
+      QVERIFY(local->isChecked());
+      QCOMPARE(QApplication::focusWidget(), local);
+      QCOMPARE(settings.value(QStringLiteral("player")).toString(), QStringLiteral("local"));
+      // Tab leaves the group for Done; Escape closes the panel.
+      QTest::keyClick(local, Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), Child(*panel, "ButtonDone"));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      QVERIFY(WaitUntil([&] { return panel.isNull(); }));
+    }
+
+    quillet::PlayerSource player = quillet::PlayerSource::kOnline;
+    int conversions = 0;
+    auto second =
+        Open(scratch.path(), &settings,
+             [&](quillet::JobState&, const std::string&, const std::string&, const quillet::ConversionSetup& setup,
+                 quillet::ConversionObserver&, const quillet::CancelFlag&) {
+               player = setup.player;
+               ++conversions;
+               return quillet::ConversionOutcome{};
+             });
+    Form1& form = *second->form;
+    Click(form, "LabelOptions");
+    QVERIFY(form.OptionsWindow());
+    QVERIFY(Child<QAbstractButton>(*form.OptionsWindow(), "player.local")->isChecked());
+    QVERIFY(form.ChooseDeck(deck));
+    Click(form, "LabelConvert");
+    QVERIFY(WaitUntil([&] { return conversions == 1 && !form.IsConverting(); }));
+    QCOMPARE(player, quillet::PlayerSource::kBesidePage);
   }
 
   // `quillet DECK` from the deck's folder: the window shows the full path.

@@ -20,7 +20,8 @@ using namespace quillet::ui;
 using namespace quillet::ui::test;
 
 namespace {
-const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver", "Image1", "Image2", "Image3"};
+const char* const kHoverNames[] = {"imgConvertOver", "ImageOpenOver", "ImageSaveasOver", "Image1",
+                                   "Image2",         "Image3",        "ImageOptionsOver"};
 }
 
 class WindowLayoutTests : public QObject {
@@ -71,7 +72,7 @@ class WindowLayoutTests : public QObject {
         {"lblSize2", {178, 90, 13, 20}},        {"Image3", {11, 65, 30, 30}},
         {"Image1", {391, 1, 22, 26}},           {"Image2", {413, 1, 22, 26}},
         {"ImageOpenOver", {269, 111, 99, 23}},  {"ImageSaveasOver", {269, 141, 99, 23}},
-        {"imgConvertOver", {172, 180, 92, 23}},
+        {"imgConvertOver", {172, 180, 92, 23}}, {"LabelOptions", {269, 81, 99, 23}},
     };
     for (const auto& [name, rect] : rows) QTest::newRow(name) << QString::fromUtf8(name) << rect;
   }
@@ -107,8 +108,8 @@ class WindowLayoutTests : public QObject {
   void pointers_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("hand");
-    for (const char* name :
-         {"LabelAbout", "LabelMin", "LabelClose", "LabelOpen", "LabelSave", "LabelConvert", "LabelMove"})
+    for (const char* name : {"LabelAbout", "LabelMin", "LabelClose", "LabelOptions", "LabelOpen", "LabelSave",
+                             "LabelConvert", "LabelMove"})
       QTest::newRow(name) << QString::fromUtf8(name) << true;
     for (const char* name : {"lblSize0", "lblSize1", "lblSize2"})
       QTest::newRow(name) << QString::fromUtf8(name) << false;
