@@ -212,14 +212,14 @@ void PrintWritten(const std::vector<DeckOutcome>& decks, bool quiet) {
   }
 }
 
-// "2 of 5 decks were written: a.ppt, b.ppt." after a cancelled batch.
+// "Written before the cancel: 2 of 5 decks (a.ppt, b.ppt)." after a
+// cancelled batch.
 std::string WrittenCount(const BatchCancelled& cancelled) {
   const std::vector<DeckOutcome>& written = cancelled.Converted();
-  if (written.empty()) return "No deck was written.";
-  std::string text = std::to_string(written.size()) + " of " + std::to_string(cancelled.DeckCount()) +
-                     (written.size() == 1 ? " deck was" : " decks were") + " written:";
-  for (std::size_t i = 0; i < written.size(); ++i) text += (i == 0 ? " " : ", ") + written[i].deck;
-  return OneLine(text + ".");
+  std::string text = "Written before the cancel: " + std::to_string(written.size()) + " of " +
+                     std::to_string(cancelled.DeckCount()) + " decks";
+  for (std::size_t i = 0; i < written.size(); ++i) text += (i == 0 ? " (" : ", ") + written[i].deck;
+  return OneLine(text + (written.empty() ? "." : ")."));
 }
 
 // -o DIR makes DIR when its parent folder exists, as mkdir does.
