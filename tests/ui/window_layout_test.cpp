@@ -243,4 +243,4 @@ class WindowLayoutTests : public QObject {
 };
 
 QTEST_MAIN(WindowLayoutTests)
-#include "window_layout_tests.moc"
+#include "window_layout_test.moc"

@@ -292,4 +292,4 @@ class WindowCommandTests : public QObject {
 };
 
 QTEST_MAIN(WindowCommandTests)
-#include "window_command_tests.moc"
+#include "window_command_test.moc"

@@ -168,4 +168,4 @@ class WindowSampleConversionTests : public QObject {
 };
 
 QTEST_MAIN(WindowSampleConversionTests)
-#include "window_sample_conversion_tests.moc"
+#include "window_sample_conversion_test.moc"

@@ -421,4 +421,4 @@ class WindowConversionTests : public QObject {
 };
 
 QTEST_MAIN(WindowConversionTests)
-#include "window_conversion_tests.moc"
+#include "window_conversion_test.moc"

@@ -206,4 +206,4 @@ class WindowDesktopTests : public QObject {
 };
 
 QTEST_MAIN(WindowDesktopTests)
-#include "window_desktop_tests.moc"
+#include "window_desktop_test.moc"

@@ -120,4 +120,4 @@ class ProgressDisplayTests : public QObject {
 };
 
 QTEST_MAIN(ProgressDisplayTests)
-#include "progress_display_tests.moc"
+#include "progress_display_test.moc"
