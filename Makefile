@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: demo test build deps clean format install deb lint sanitize fuzz
+.PHONY: demo test build deps clean format install deb lint sanitize tsan fuzz
 
 # The C++ sources clang-format looks after.
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
@@ -32,7 +32,7 @@ deb: build
 	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) out
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR) out
 
 format:
 	clang-format -i $(FORMAT_FILES)
@@ -55,6 +55,20 @@ sanitize: deps
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/leaks.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS) -LE 'browser|libreoffice'
+
+# The tests that run the parallel pipeline (the encoder on several threads,
+# the slide exporter's workers, the conversion on every core, batches) built
+# with ThreadSanitizer in a build folder of their own; only their executables
+# are built. tests/sanitize/threads.supp names what the uninstrumented
+# libraries do that ThreadSanitizer cannot see.
+TSAN_DIR ?= build-tsan
+TSAN_TARGETS = jpeg_tests conversion_stage_tests platform_tests
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_TSAN=ON \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO='-O1 -g1'
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target $(TSAN_TARGETS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/sanitize/threads.supp \
+	ctest --test-dir $(TSAN_DIR) --output-on-failure --no-tests=error -j $(JOBS) -L threads
 
 # libFuzzer targets built with clang (tests/fuzz/), each run FUZZ_SECONDS from
 # its seeds in tests/fuzz/corpus/; what they find goes to $(FUZZ_DIR)/findings.

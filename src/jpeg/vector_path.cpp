@@ -8,6 +8,7 @@
 #include "jpeg/vector_path.h"
 
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <limits>
 
@@ -19,20 +20,23 @@ namespace quillet::vector_path {
 
 namespace {
 
-bool portableForced = false;
+// Set by tests between encodings and read by the capture's worker threads,
+// so it is atomic. It guards no other data: relaxed loads and stores suffice,
+// and a relaxed load is a plain load on x86-64.
+std::atomic<bool> portableForced{false};
 
 }  // namespace
 
 bool Available() {
 #if defined(__x86_64__)
   static const bool hasAvx2 = __builtin_cpu_supports("avx2") != 0;
-  return hasAvx2 && !portableForced;
+  return hasAvx2 && !portableForced.load(std::memory_order_relaxed);
 #else
   return false;
 #endif
 }
 
-void ForcePortable(bool forced) { portableForced = forced; }
+void ForcePortable(bool forced) { portableForced.store(forced, std::memory_order_relaxed); }
 
 #if defined(__x86_64__)
 

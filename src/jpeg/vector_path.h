@@ -12,6 +12,8 @@ using ZigZagTable = std::array<std::array<std::int32_t, 8>, 8>;
 // True when the processor has AVX2 and the portable code is not forced.
 bool Available();
 // Makes Available() false (for tests of the portable code) or true again.
+// Safe from any thread; an encoding already running may see either value,
+// which changes its speed, never its bytes.
 void ForcePortable(bool forced);
 
 // Transforms and quantises the blockColumns blocks of an eight-row strip of

@@ -330,6 +330,46 @@ Surface ToSurface(const poppler::image& image) {
 
 void IgnorePopplerMessage(const std::string&, void*) {}
 
+// A PDF file of one empty page, a point square.
+std::string EmptyPagePdf() {
+  const char* const objects[] = {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                 "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 1 1] >>"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t n = 0; n < std::size(objects); ++n) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(n + 1) + " 0 obj\n" + objects[n] + "\nendobj\n";
+  }
+  const std::size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(offsets.size() + 1) + "\n0000000000 65535 f \n";
+  for (const std::size_t offset : offsets) {
+    char entry[21];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+    pdf += entry;
+  }
+  return pdf + "trailer\n<< /Size " + std::to_string(offsets.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+}
+
+// Poppler's process-wide state, set up once, on one thread, before any
+// worker draws: its messages go nowhere, and its shared sRGB colour profile
+// exists. Poppler creates that profile when it draws its first page, with no
+// lock, so two workers drawing their first pages at once both create one and
+// one frees the profile the other has just stored (ThreadSanitizer sees the
+// free racing with the other's allocation). Drawing one empty page here
+// creates it before they start.
+void PreparePoppler() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    poppler::set_debug_error_function(IgnorePopplerMessage, nullptr);
+    const std::string pdf = EmptyPagePdf();
+    const std::unique_ptr<poppler::document> document(
+        poppler::document::load_from_raw_data(pdf.data(), static_cast<int>(pdf.size())));
+    const std::unique_ptr<poppler::page> page(document ? document->create_page(0) : nullptr);
+    if (page) poppler::page_renderer().render_page(page.get());
+  });
+}
+
 std::unique_ptr<poppler::document> LoadDocument(const std::filesystem::path& pdf, const std::filesystem::path& deck) {
   std::unique_ptr<poppler::document> document(poppler::document::load_from_file(pdf.string()));
   if (!document) throw Error(kGeneral, deck.string() + " is not a PDF file poppler can read");
@@ -442,7 +482,7 @@ class PageQueue {
 
 int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& deck,
                 const SlideExportSettings& settings, const ExportedSlideConsumer& consume) {
-  poppler::set_debug_error_function(IgnorePopplerMessage, nullptr);
+  PreparePoppler();
   // Every worker's document is opened here, before any thread starts.
   std::vector<std::unique_ptr<poppler::document>> documents;
   documents.push_back(LoadDocument(pdf, deck));

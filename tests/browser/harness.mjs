@@ -1,5 +1,6 @@
-// Browser test harness: plays SWF movies and pages in headless Chromium with
-// the Ruffle player, without any network but the loopback interface.
+// Browser test harness: plays SWF movies and pages in headless Chromium (and
+// Firefox) with the Ruffle player, without any network but the loopback
+// interface.
 //
 // What it gives a test:
 //   startServer(root)        a static HTTP server for the folder `root` on
@@ -12,6 +13,10 @@
 //                            from the npm package in tests/tools, so pages
 //                            that load Ruffle from its CDN work offline.
 //                            Returns { context, newPage(), close() }.
+//   launchFirefox()          Debian's /usr/bin/firefox-esr through puppeteer-core
+//                            (WebDriver BiDi), the same routing; its pages take
+//                            the Playwright calls the shared steps make.
+//                            Returns { browser, newPage(), close() }.
 //   ruffleTestConfig         Ruffle settings for tests: the canvas renderer
 //                            (WebGL gives blank pictures without a GPU), no
 //                            splash screen, autoplay.
@@ -34,6 +39,7 @@
 //                            { width, height, data } with RGB bytes.
 //   readPpm / writePpm       binary PPM pictures (cjpeg makes JPEGs of them).
 //   meanDifference(a, b, region, include)  mean absolute channel difference.
+//   psnr(a, b, region, include)  peak signal-to-noise ratio in dB.
 //   countColour(pixels, region, [r, g, b], tolerance)  pixels near a colour.
 //
 // A page that loads Ruffle from https://unpkg.com/@ruffle-rs/ruffle and reads
@@ -133,26 +139,26 @@ export async function startServer(root) {
   };
 }
 
-// Answers https://unpkg.com/@ruffle-rs/ruffle[@version][/file] from the npm
-// package; the bare package URL gives its main script, ruffle.js. Ruffle then
-// loads its other files relative to the script's URL (for the bare URL, from
-// https://unpkg.com/@ruffle-rs/ruffle/...), which this route answers too.
+// The answer to https://unpkg.com/@ruffle-rs/ruffle[@version][/file] from
+// the npm package; the bare package URL gives its main script, ruffle.js.
+// Ruffle then loads its other files relative to the script's URL (for the
+// bare URL, from https://unpkg.com/@ruffle-rs/ruffle/...), answered here too.
+const ruffleCdn = /^https:\/\/unpkg\.com\/@ruffle-rs\//;
+function ruffleCdnAnswer(address) {
+  const url = new URL(address);
+  const match = url.pathname.match(/^\/@ruffle-rs\/(?:ruffle(?:@[^/]*)?)?\/?(.*)$/);
+  const file = match && match[1] !== '' ? match[1] : 'ruffle.js';
+  const local = path.resolve(ruffleDir, file);
+  if (!local.startsWith(ruffleDir + path.sep) || !fs.existsSync(local)) return { status: 404, body: 'not in the package' };
+  return {
+    status: 200,
+    headers: { 'content-type': contentType(local), 'access-control-allow-origin': '*' },
+    body: fs.readFileSync(local),
+  };
+}
+
 async function routeRuffleCdn(context) {
-  await context.route(/^https:\/\/unpkg\.com\/@ruffle-rs\//, async (route) => {
-    const url = new URL(route.request().url());
-    const match = url.pathname.match(/^\/@ruffle-rs\/(?:ruffle(?:@[^/]*)?)?\/?(.*)$/);
-    const file = match && match[1] !== '' ? match[1] : 'ruffle.js';
-    const local = path.resolve(ruffleDir, file);
-    if (!local.startsWith(ruffleDir + path.sep) || !fs.existsSync(local)) {
-      await route.fulfill({ status: 404, body: 'not in the package' });
-      return;
-    }
-    await route.fulfill({
-      status: 200,
-      headers: { 'content-type': contentType(local), 'access-control-allow-origin': '*' },
-      body: fs.readFileSync(local),
-    });
-  });
+  await context.route(ruffleCdn, (route) => route.fulfill(ruffleCdnAnswer(route.request().url())));
 }
 
 export async function launchBrowser() {
@@ -186,6 +192,50 @@ export async function launchBrowser() {
       await context.close();
       fs.rmSync(profile, { recursive: true, force: true });
     },
+  };
+}
+
+// Debian's Firefox ESR through puppeteer-core over WebDriver BiDi, headless,
+// in a profile puppeteer makes and removes. Its pages answer the calls of
+// Playwright's Page that the shared steps use (addInitScript,
+// waitForFunction, screenshot; the rest is puppeteer's own), and requests go
+// as launchBrowser's do: the Ruffle CDN from the package, loopback as asked,
+// every other outside address refused.
+export const firefoxPath = '/usr/bin/firefox-esr';
+
+export async function launchFirefox() {
+  const puppeteer = require('puppeteer-core');
+  const browser = await puppeteer.launch({ browser: 'firefox', executablePath: firefoxPath, headless: true });
+  return {
+    browser,
+    async newPage(viewport = { width: 800, height: 600 }) {
+      const page = await browser.newPage();
+      await page.setViewport({ ...viewport, deviceScaleFactor: 1 });
+      await page.setRequestInterception(true);
+      page.on('request', (request) => {
+        const url = request.url();
+        if (ruffleCdn.test(url)) {
+          const { status, headers, body } = ruffleCdnAnswer(url);
+          request.respond({ status, headers, body });
+        } else if (/^https?:/.test(url) && !/^http:\/\/(?:127\.0\.0\.1|localhost|\[::1\])[:/]/.test(url)) {
+          request.abort();
+        } else {
+          request.continue();
+        }
+      });
+      return new Proxy(page, {
+        get(target, name) {
+          if (name === 'addInitScript') return (script, arg) => target.evaluateOnNewDocument(script, arg);
+          if (name === 'waitForFunction') return (check, arg, options) => target.waitForFunction(check, options, arg);
+          if (name === 'screenshot') {
+            return async ({ clip, type }) => Buffer.from(await target.screenshot({ clip, type }));
+          }
+          const value = Reflect.get(target, name, target);
+          return typeof value === 'function' ? value.bind(target) : value;
+        },
+      });
+    },
+    close: () => browser.close(),
   };
 }
 
@@ -361,9 +411,10 @@ export function writePpm(file, width, height, rgb) {
   fs.writeFileSync(file, Buffer.concat([Buffer.from(`P6\n${width} ${height}\n255\n`, 'latin1'), rgb]));
 }
 
-// Mean absolute difference over the pixels of `region` ({x, y, width, height},
-// default the whole picture) for which `include(x, y)` holds.
-export function meanDifference(a, b, region, include = () => true) {
+// The sum of term(difference) over the colour channels of the pixels of
+// `region` ({x, y, width, height}, default the whole picture) for which
+// `include(x, y)` holds, and the number of channels summed.
+function sumDifferences(a, b, region, include, term) {
   const area = region ?? { x: 0, y: 0, width: Math.min(a.width, b.width), height: Math.min(a.height, b.height) };
   let sum = 0;
   let count = 0;
@@ -372,11 +423,26 @@ export function meanDifference(a, b, region, include = () => true) {
       if (!include(x, y)) continue;
       const pa = (y * a.width + x) * a.channels;
       const pb = (y * b.width + x) * b.channels;
-      for (let c = 0; c < 3; c += 1) sum += Math.abs(a.data[pa + c] - b.data[pb + c]);
+      for (let c = 0; c < 3; c += 1) sum += term(a.data[pa + c] - b.data[pb + c]);
       count += 3;
     }
   }
+  return { sum, count };
+}
+
+// Mean absolute channel difference over the pixels of `region` for which
+// `include(x, y)` holds.
+export function meanDifference(a, b, region, include = () => true) {
+  const { sum, count } = sumDifferences(a, b, region, include, Math.abs);
   return count === 0 ? 0 : sum / count;
+}
+
+// Peak signal-to-noise ratio in dB over the same pixels: 10 log10(255^2 /
+// mean squared channel difference); Infinity when they are equal.
+export function psnr(a, b, region, include = () => true) {
+  const { sum, count } = sumDifferences(a, b, region, include, (difference) => difference * difference);
+  if (count === 0) throw new Error('no pixel to compare');
+  return sum === 0 ? Infinity : 10 * Math.log10((255 * 255 * count) / sum);
 }
 
 // Pixels in `region` within `tolerance` of colour [r, g, b].
