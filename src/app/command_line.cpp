@@ -13,7 +13,7 @@ std::string AsSpelt(const CLI::App& parser, const std::string& name, int argc, c
   const CLI::Option* option = parser.get_option_no_throw(name);
   if (option == nullptr) return name;
   for (int i = argc - 1; i > 0; --i) {
-    const std::string argument = argv[i];
+    std::string argument = argv[i];
     if (argument.rfind('-', 0) == 0 && option->check_name(argument)) return argument;
   }
   return name;

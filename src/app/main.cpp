@@ -34,7 +34,9 @@ bool LooksLikeFile(const std::string& word) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int Run(int argc, char** argv) {
   using quillet::app::UsageError;
   bool help = false;
   bool version = false;
@@ -71,4 +73,17 @@ int main(int argc, char** argv) {
   if (!rest.empty() && rest.front() == "convert") return quillet::app::RunConvert(argc - command, argv + command);
   if (!rest.empty() && rest.front() == "encode") return quillet::app::RunEncode(argc - command, argv + command);
   return quillet::app::RunWindow(argc, argv);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "quillet: " << error.what() << "\n";
+  } catch (...) {
+    std::cerr << "quillet: an unexpected error ended the program\n";
+  }
+  return quillet::app::kFailure;
 }
