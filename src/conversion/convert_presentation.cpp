@@ -201,20 +201,14 @@ DeckOutputs NameOutputs(JobState& job, const std::string& deckText, const std::s
   return DeckOutputs{baseName, baseName + ".swf", job.m_SwfPath + ".js", outputFolder + "/" + baseName + ".html"};
 }
 
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code error;
-  if (std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error) && !error) return true;
-  return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-// A deck named after a file of the program (qzp.pdf and the page template)
-// must not replace it: every later page would play that deck.
 void CheckNotProgramFiles(const DeckOutputs& outputs, const std::string& swfPath,
-                          const std::filesystem::path& programFolder) {
-  const std::vector<ProgramOwnFile> own = ProgramOwnFiles(programFolder);
+                          const std::vector<ProgramOwnFile>& own) {
   for (const std::string& output : {swfPath, outputs.scriptPath, outputs.pagePath}) {
     for (const ProgramOwnFile& file : own) {
-      if (!SameFile(output, file.path)) continue;
+      // The program's files exist: an output that does not is none of them,
+      // one that does is one when it is the same file (a link included).
+      std::error_code error;
+      if (!std::filesystem::equivalent(output, file.path, error) || error) continue;
       throw Error(kGeneral,
                   "cannot write " + output + ": it is Quillet's own " + file.what +
                       ", which a slide show must not replace; choose another output folder or rename the deck",
@@ -400,6 +394,7 @@ struct BatchPlan {
 BatchPlan PlanBatch(const std::vector<std::string>& decks, const std::string& outputFolder, int sizeDivisor,
                     const std::filesystem::path& programFolder, const std::filesystem::path& workRoot) {
   BatchPlan plan;
+  const std::vector<ProgramOwnFile> own = ProgramOwnFiles(programFolder);
   plan.outcomes.resize(decks.size());
   plan.jobs.resize(decks.size());
   plan.outputs.resize(decks.size());
@@ -409,7 +404,7 @@ BatchPlan PlanBatch(const std::vector<std::string>& decks, const std::string& ou
     plan.jobs[i].m_SizeDivisor = sizeDivisor;
     try {
       plan.outputs[i] = NameOutputs(plan.jobs[i], decks[i], outputFolder);
-      CheckNotProgramFiles(plan.outputs[i], plan.jobs[i].m_SwfPath, programFolder);
+      CheckNotProgramFiles(plan.outputs[i], plan.jobs[i].m_SwfPath, own);
       CheckDeckOutsideWorkFolder(decks[i], workRoot);
       for (std::size_t j = 0; j < i; ++j) {
         if (plan.outcomes[j].error.empty() && plan.jobs[j].m_SwfPath == plan.jobs[i].m_SwfPath) {
@@ -438,7 +433,7 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   CheckedDivisor(job.m_SizeDivisor);
   CheckOutputFolder(outputFolder);
   const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
-  CheckNotProgramFiles(outputs, job.m_SwfPath, setup.programFolder);
+  CheckNotProgramFiles(outputs, job.m_SwfPath, ProgramOwnFiles(setup.programFolder));
   if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
 

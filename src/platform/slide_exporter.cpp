@@ -108,10 +108,10 @@ std::string LastLines(const std::string& output, const std::filesystem::path& in
     if (line.empty() || IsChatter(line)) continue;
     const bool namesDeck = line.find(inputName) != std::string::npos;
     if (batch && !namesDeck && line.find("rror") == std::string::npos) continue;
-    for (const std::string& name : {input.string(), inputName}) {
-      for (std::size_t at = line.find(name); at != std::string::npos; at = line.find(name, at + deck.string().size()))
-        line.replace(at, name.size(), deck.string());
-    }
+    // The copy's whole path where LibreOffice printed it, else its name.
+    const std::string copy = line.find(input.string()) != std::string::npos ? input.string() : inputName;
+    for (std::size_t at = line.find(copy); at != std::string::npos; at = line.find(copy, at + deck.string().size()))
+      line.replace(at, copy.size(), deck.string());
     line = Printable(line);
     // A batch repeats the same complaint for every deck it cannot load.
     if (line.empty() || std::find(kept.begin(), kept.end(), line) != kept.end()) continue;
