@@ -255,6 +255,7 @@ SlideExportSettings ExportSettings(const ConversionSetup& setup, ConversionObser
 struct RescaledSlides {
   PictureSize frame;
   std::vector<SlideText> texts;
+  DeckLinks links;
 };
 
 // Exports the slides and rescales and re-encodes each picture as soon as it
@@ -278,6 +279,7 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
   };
   RescaledSlides slides;
   exportSettings.slideTexts = &slides.texts;
+  exportSettings.slideLinks = &slides.links;
   FirstSlideFrame frame;
   auto slideFile = [&folder](int number) { return folder / ("Slide" + std::to_string(number) + ".jpg"); };
   const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
@@ -341,6 +343,49 @@ void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideSh
   }
 }
 
+// Each slide's links as areas of the frame, placed through the same fit as
+// its picture (a page of another shape is scaled whole into the frame,
+// centred), and as links of its transcript. Links left out are named in
+// one warning.
+std::vector<std::vector<LinkArea>> PlaceLinks(const JobState& job, const DeckLinks& links, PictureSize frame,
+                                              std::vector<SlideText>& texts, ConversionObserver& observer) {
+  std::vector<std::vector<LinkArea>> areas(links.slides.size());
+  for (std::size_t slide = 0; slide < links.slides.size(); ++slide) {
+    const double pageWidth = links.pageWidths[slide];
+    const double pageHeight = links.pageHeights[slide];
+    if (pageWidth <= 0 || pageHeight <= 0) continue;
+    const double scale = std::min(frame.width / pageWidth, frame.height / pageHeight);
+    const double shownWidth = pageWidth * scale;
+    const double shownHeight = pageHeight * scale;
+    const double left = (frame.width - shownWidth) / 2;
+    const double top = (frame.height - shownHeight) / 2;
+    for (const SlideLink& link : links.slides[slide]) {
+      LinkArea area;
+      area.x = static_cast<float>(left + link.left * shownWidth);
+      area.y = static_cast<float>(top + link.top * shownHeight);
+      area.width = static_cast<float>((link.right - link.left) * shownWidth);
+      area.height = static_cast<float>((link.bottom - link.top) * shownHeight);
+      area.address = link.address;
+      area.slide = link.slide;
+      areas[slide].push_back(area);
+      if (slide >= texts.size()) continue;
+      const std::string href = link.address.empty() ? "#" + std::to_string(link.slide) : link.address;
+      std::string text = link.text;
+      if (text.empty()) text = link.address.empty() ? "Slide " + std::to_string(link.slide) : link.address;
+      texts[slide].links.push_back(TextLink{text, href});
+    }
+  }
+  if (!links.dropped.empty()) {
+    std::string list;
+    for (const std::string& dropped : links.dropped) list += (list.empty() ? "" : "; ") + dropped;
+    observer.Warning(
+        "left out " + std::to_string(links.dropped.size()) + (links.dropped.size() == 1 ? " link" : " links") + " of " +
+        job.m_PptPath +
+        " that a slide show does not open (only http, https, mailto and jumps to slides are kept): " + list);
+  }
+  return areas;
+}
+
 // One deck, from its export to "Conversion complete." and the page opened,
 // in the emptied work folder `folder`: export and rescale the slides, set up
 // the movie's frame from the first picture, order the slides by the numbers
@@ -361,9 +406,9 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   std::vector<std::string> pictures;
   pictures.reserve(listSlide.size());
   for (const std::string& name : listSlide) pictures.push_back((folder / name).string());
-  movie.BuildFrames(width, height, pictures);
-  ThrowIfCancelled(cancel);
   slides.texts.resize(listSlide.size());
+  movie.BuildFrames(width, height, pictures, PlaceLinks(job, slides.links, slides.frame, slides.texts, observer));
+  ThrowIfCancelled(cancel);
   WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);
 
   observer.ClearProgress();

@@ -25,6 +25,8 @@ constexpr const char* kCounterFont = "Arial";
 constexpr int kMostFrames = 32767;
 constexpr const char* kSlideCommand = "FSCommand:slide";
 constexpr const char* kStartVariable = "slide";
+constexpr const char* kGoToCallback = "showSlide";
+constexpr const char* kNewWindow = "_blank";
 
 constexpr swf::Key kNextKeys[] = {swf::Key::kRight, swf::Key::kDown, swf::Key::kPageDown, swf::Key::kSpace,
                                   swf::Key::kEnter};
@@ -44,7 +46,8 @@ void SlideShowMovie::SetUpFrame(float width, float height) {
   movie.SetFrameRate(kFrameRate);
 }
 
-void SlideShowMovie::BuildFrames(float width, float height, const std::vector<std::string>& pictures) {
+void SlideShowMovie::BuildFrames(float width, float height, const std::vector<std::string>& pictures,
+                                 const std::vector<std::vector<LinkArea>>& links) {
   if (pictures.size() > static_cast<std::size_t>(kMostFrames)) {
     throw Error(kGeneral, "a movie holds at most " + std::to_string(kMostFrames) + " slides, not " +
                               std::to_string(pictures.size()));
@@ -59,7 +62,9 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     firstAction.MakeActionGotoFrame(0);
     lastAction.MakeActionGotoFrame(slideCount - 1);
     startAction.MakeActionGotoFrameOfVariable(kStartVariable, slideCount);
+    callbackAction.MakeActionGotoFrameCallback(kGoToCallback, slideCount);
   }
+  std::size_t linksShown = 0;  // link buttons on the previous frame
   for (int a = 0; a < slideCount; ++a) {
     nextShape.MakePolygon(frameWidth - 500, frameHeight - 550);
     nextShape.AddStraightLine(250, 125);
@@ -103,14 +108,32 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     movie.AddAction(stopAction);
     slideAction.MakeActionGetURL(kSlideCommand, std::to_string(a + 1));
     movie.AddAction(slideAction);
+    if (a == 0) movie.AddAction(callbackAction);
     if (a == 0) movie.AddAction(startAction);
     if (a > 0) {
       movie.RemoveObject(pictureButton);
+      for (; linksShown > 0; --linksShown) movie.RemoveObject(linkButton);
       movie.RemoveObject(counterText);
       movie.RemoveObject(nextButton);
       movie.RemoveObject(prevButton);
     }
     movie.AddObject(pictureButton);
+    if (static_cast<std::size_t>(a) < links.size()) {
+      for (const LinkArea& link : links[static_cast<std::size_t>(a)]) {
+        if (link.address.empty() && (link.slide < 1 || link.slide > slideCount)) continue;
+        if (!(link.width >= 1 && link.height >= 1)) continue;  // too small to click
+        linkButton.MakeButtonArea(kTwipsPerPixel * link.x, kTwipsPerPixel * link.y, kTwipsPerPixel * link.width,
+                                  kTwipsPerPixel * link.height);
+        if (link.address.empty()) {
+          linkAction.MakeActionGotoFrame(link.slide - 1);
+        } else {
+          linkAction.MakeActionGetURL(link.address, kNewWindow);
+        }
+        linkButton.QueueEvent(linkAction, kReleasedInside);
+        movie.AddObject(linkButton);
+        ++linksShown;
+      }
+    }
     movie.AddObject(counterText);
     movie.AddObject(nextButton);
     movie.AddObject(prevButton);

@@ -22,6 +22,19 @@ namespace quillet {
 // the first slide and End the last. Every frame tells the page its 1-based
 // slide number through FSCommand("slide", N), and the first frame goes to the
 // slide the page's parameter slide=N names, when it is one of the movie's.
+// The first frame also registers showSlide(N) through ExternalInterface, so
+// that the page can move a playing movie to slide N (see qzp.html).
+//
+// A slide's links are invisible buttons over its picture, above it and below
+// the arrows: a web address opens in a new window (getURL with the target
+// _blank), a jump goes to that slide as the arrows do (and so the page hears
+// of it). A slide without links gets no link buttons.
+struct LinkArea {
+  float x = 0, y = 0, width = 0, height = 0;  // pixels of the frame, from its top-left corner
+  std::string address;                        // an http, https or mailto address; empty for a jump
+  int slide = 0;                              // a jump: the 1-based slide it shows
+};
+
 class SlideShowMovie {
  public:
   SlideShowMovie() = default;
@@ -31,7 +44,9 @@ class SlideShowMovie {
   // A frame of 20*width x 20*height twips, white, 24 frames a second.
   void SetUpFrame(float width, float height);
   // One frame per picture path, in order; width and height in pixels.
-  void BuildFrames(float width, float height, const std::vector<std::string>& pictures);
+  // links[i] holds the link areas of slide i + 1 (links may be shorter).
+  void BuildFrames(float width, float height, const std::vector<std::string>& pictures,
+                   const std::vector<std::vector<LinkArea>>& links = {});
   // Writes the movie to `path`.
   void Write(const std::string& path);
   // The movie's bytes, as Write would write them.
@@ -58,6 +73,10 @@ class SlideShowMovie {
   swf::Action lastAction;
   swf::Action slideAction;
   swf::Action startAction;
+  // The page's go-to (showSlide), and the link buttons with their actions.
+  swf::Action callbackAction;
+  swf::Object linkButton;
+  swf::Action linkAction;
 };
 
 }  // namespace quillet

@@ -236,6 +236,12 @@ std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideTex
     html += "</h2>\n";
     if (slide.title.empty() && slide.lines.empty()) html += "<p class=\"no-text\">(no text on this slide)</p>\n";
     for (const std::string& line : slide.lines) html += "<p>" + EscapeHtml(line) + "</p>\n";
+    if (!slide.links.empty()) {
+      html += "<ul class=\"links\" aria-label=\"Links of slide " + number + "\">\n";
+      for (const TextLink& link : slide.links)
+        html += "<li><a href=\"" + EscapeHtml(link.href) + "\">" + EscapeHtml(link.text) + "</a></li>\n";
+      html += "</ul>\n";
+    }
     html += "</section>\n";
   }
   return html + "</details>";

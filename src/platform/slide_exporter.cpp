@@ -491,6 +491,7 @@ int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& d
   const int workers = std::clamp(settings.workers, 1, pages);
   while (static_cast<int>(documents.size()) < workers) documents.push_back(LoadDocument(pdf, deck));
   if (settings.slideTexts) settings.slideTexts->assign(static_cast<std::size_t>(pages), SlideText{});
+  if (settings.slideLinks) *settings.slideLinks = ReadSlideLinks(pdf, pages);
 
   PageQueue queue(pages);
   const auto work = [&](int worker) {

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "platform/slide_links.h"
 #include "platform/slide_text.h"
 
 namespace quillet {
@@ -45,6 +46,9 @@ struct SlideExportSettings {
   // When set, receives the text of every slide, slide 1 first (each
   // worker fills the entries of its own pages).
   std::vector<SlideText>* slideTexts = nullptr;
+  // When set, receives the links of every slide (platform/slide_links.h),
+  // read before the pages are rendered.
+  DeckLinks* slideLinks = nullptr;
 };
 
 // Called with each slide's picture as exported: the worker (0 to workers - 1)

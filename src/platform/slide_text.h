@@ -17,9 +17,17 @@ class page;
 
 namespace quillet {
 
+// A link of the slide, for the transcript: its words and where it leads (a
+// web address, or #N for slide N).
+struct TextLink {
+  std::string text;
+  std::string href;
+};
+
 struct SlideText {
   std::string title;               // UTF-8; empty when no title can be told
   std::vector<std::string> lines;  // the rest of the text, UTF-8, one entry per line
+  std::vector<TextLink> links;     // filled by the conversion from the slide's links
 };
 
 // One word as poppler places it: its box in points (y grows downwards) and

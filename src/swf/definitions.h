@@ -59,6 +59,7 @@ struct ButtonDefinition {
   ColorTransform over;  // add terms of the over state
   ColorTransform down;  // add terms of the down state
   std::vector<ButtonEvent> events;
+  bool hitAreaOnly = false;  // the face is the hit area only: nothing shows
 };
 
 using ObjectDefinition =

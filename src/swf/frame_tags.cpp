@@ -267,7 +267,8 @@ Character Assembler::DefinePicture(const PictureDefinition& picture) {
 }
 
 // Up and hit states show the face as it is; over and down add their colour
-// transforms. States with equal transforms share one record.
+// transforms. States with equal transforms share one record. A link area's
+// face is its hit state alone.
 Character Assembler::DefineButton(const ButtonDefinition& button) {
   const Character face = Define(button.face);
   DefineButton2Tag tag;
@@ -281,9 +282,13 @@ Character Assembler::DefineButton(const ButtonDefinition& button) {
     }
     tag.records.push_back(ButtonRecord{state, face.id, kButtonRecordDepth, face.placement, transform});
   };
-  addState(kButtonUp | kButtonHitTest, ColorTransform{});
-  addState(kButtonOver, button.over);
-  addState(kButtonDown, button.down);
+  if (button.hitAreaOnly) {
+    addState(kButtonHitTest, ColorTransform{});
+  } else {
+    addState(kButtonUp | kButtonHitTest, ColorTransform{});
+    addState(kButtonOver, button.over);
+    addState(kButtonDown, button.down);
+  }
   for (const ButtonEvent& event : button.events)
     tag.conditionActions.push_back({event.condition, event.action.records});
   tags_.push_back(tag);

@@ -204,6 +204,65 @@ void Action::MakeActionGotoFrameOfVariable(const std::string& variable, std::int
   action_ = std::move(program);
 }
 
+// The function's body, in AVM1: n = Number(n); each check that fails (not
+// whole, below 1, above frameCount, frames still loading) branches to the
+// end, which drops n and returns false; else GotoFrame2 takes n (1-based)
+// and true is returned. The registration calls
+// flash.external.ExternalInterface.addCallback(name, null, function).
+void Action::MakeActionGotoFrameCallback(const std::string& name, std::int32_t frameCount) {
+  if (name.empty() || name.find('\0') != std::string::npos || name.size() > 0x7FFF)
+    Fail("MakeActionGotoFrameCallback", "the callback name \"" + name + "\" is not usable");
+  if (frameCount < 1 || frameCount > kLargestFrame + 1)
+    Fail("MakeActionGotoFrameCallback",
+         "the frame count " + std::to_string(frameCount) + " is outside 1 to " + std::to_string(kLargestFrame + 1));
+  using Records = std::vector<ActionRecord>;
+  const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
+  const auto push = [](std::vector<PushValue> values) {
+    return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
+  };
+  const auto branchTo = [](std::size_t bytes) {
+    return ActionRecord{.code = ActionCode::kIf, .branchOffset = static_cast<std::int16_t>(bytes)};
+  };
+  constexpr std::int32_t kTotalFrames = 5;
+  constexpr std::int32_t kFramesLoaded = 12;
+  const Records fail = {simple(ActionCode::kPop), push({Boolean{false}}), simple(ActionCode::kReturn)};
+  const Records go = {ActionRecord{.code = ActionCode::kGotoFrame2, .play = false}, push({Boolean{true}}),
+                      simple(ActionCode::kReturn)};
+  // The checks, last first: each skips what follows it up to `fail`.
+  std::vector<Records> checks = {
+      {push({"n"}), simple(ActionCode::kGetVariable), simple(ActionCode::kToNumber), simple(ActionCode::kPushDuplicate),
+       simple(ActionCode::kPushDuplicate), simple(ActionCode::kToInteger), simple(ActionCode::kEquals2),
+       simple(ActionCode::kNot)},
+      {simple(ActionCode::kPushDuplicate), push({std::int32_t{1}}), simple(ActionCode::kLess2)},
+      {simple(ActionCode::kPushDuplicate), push({frameCount}), simple(ActionCode::kGreater)},
+      {push({"", kFramesLoaded}), simple(ActionCode::kGetProperty), push({"", kTotalFrames}),
+       simple(ActionCode::kGetProperty), simple(ActionCode::kLess2)},
+  };
+  Records body = go;
+  for (auto check = checks.rbegin(); check != checks.rend(); ++check) {
+    Records records = *check;
+    records.push_back(branchTo(ActionLength(body)));
+    records.insert(records.end(), body.begin(), body.end());
+    body = std::move(records);
+  }
+  body.insert(body.end(), fail.begin(), fail.end());
+  Records records = {ActionRecord{.code = ActionCode::kDefineFunction,
+                                  .codeSize = static_cast<std::uint16_t>(ActionLength(body)),
+                                  .parameters = {"n"}}};
+  records.insert(records.end(), body.begin(), body.end());
+  const Records call = {push({Null{}, name, std::int32_t{3}, "flash"}),
+                        simple(ActionCode::kGetVariable),
+                        push({"external"}),
+                        simple(ActionCode::kGetMember),
+                        push({"ExternalInterface"}),
+                        simple(ActionCode::kGetMember),
+                        push({"addCallback"}),
+                        simple(ActionCode::kCallMethod),
+                        simple(ActionCode::kPop)};
+  records.insert(records.end(), call.begin(), call.end());
+  action_ = ActionProgram{std::move(records), static_cast<std::uint32_t>(frameCount)};
+}
+
 ActionProgram Action::Program(const char* caller) const {
   if (!action_)
     Fail(caller, "the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)");
@@ -260,6 +319,23 @@ void Object::MakeButtonSimple(Object& shape, std::int16_t r1, std::int16_t g1, s
   }
   button.over = AddTransform(r1, g1, b1, a1);
   button.down = AddTransform(r2, g2, b2, a2);
+  definition_ = std::move(button);
+}
+
+void Object::MakeButtonArea(float x, float y, float width, float height) {
+  const std::int32_t left = ToTwips("MakeButtonArea", "x", x);
+  const std::int32_t top = ToTwips("MakeButtonArea", "y", y);
+  const std::int32_t wide = ToTwips("MakeButtonArea", "the width", width);
+  const std::int32_t high = ToTwips("MakeButtonArea", "the height", height);
+  if (wide <= 0 || high <= 0)
+    Fail("MakeButtonArea", "the area of " + Number(width) + " x " + Number(height) + " twips is not positive");
+  PolygonDefinition area;
+  area.start = {left, top};
+  area.deltas = {{wide, 0}, {0, high}, {-wide, 0}};
+  area.fill = Rgba{0, 0, 0, 255};
+  ButtonDefinition button;
+  button.face = area;
+  button.hitAreaOnly = true;
   definition_ = std::move(button);
 }
 

@@ -4,9 +4,11 @@
 // quillet::Error with a message that names the call and the cause.
 //
 //   Action  one AVM1 action: Stop, Play, GotoFrame, and as additions GetURL
-//           (FSCommand) and a go-to to the frame a variable names.
+//           (FSCommand, or an address to open), a go-to to the frame a
+//           variable names, and a go-to the page can call.
 //   Object  one thing to show: a filled polygon, a line of text, a picture,
-//           or a button made from one of those. Each Make... call starts a new
+//           or a button made from one of those; as an addition, an invisible
+//           button over a rectangle (a link area). Each Make... call starts a new
 //           definition; adding the object to a movie copies the definition.
 //   Movie   frame settings, the frames (display list changes and actions),
 //           and WriteMovie, which writes the whole file or nothing.
@@ -59,6 +61,13 @@ class Action {
   // the player is still loading the movie's frames, the timeline is hidden
   // and the go-to waits (in an onEnterFrame handler) until all are loaded.
   void MakeActionGotoFrameOfVariable(const std::string& variable, std::int32_t frameCount);
+  // Registers, through ExternalInterface.addCallback (AVM1, SWF 8 and
+  // later), a function `name`(n) the page can call on the player element:
+  // when n is a whole number from 1 to frameCount and every frame is
+  // loaded, it goes to the 0-based frame n - 1, stops there and returns
+  // true; anything else does nothing and returns false. A player without
+  // ExternalInterface ignores the registration.
+  void MakeActionGotoFrameCallback(const std::string& name, std::int32_t frameCount);
 
   // The action made last; throws when none was made.
   ActionProgram Program(const char* caller) const;
@@ -86,6 +95,10 @@ class Object {
   // the down state adds (r2, g2, b2, a2).
   void MakeButtonSimple(Object& shape, std::int16_t r1, std::int16_t g1, std::int16_t b1, std::int16_t a1,
                         std::int16_t r2, std::int16_t g2, std::int16_t b2, std::int16_t a2);
+  // As an addition: a button that shows nothing, its hit area the rectangle
+  // (x, y, width, height) twips, a link area over a picture. Players show
+  // the hand cursor over it.
+  void MakeButtonArea(float x, float y, float width, float height);
   // One line of text in the font fontconfig finds for `font`, UTF-8 `text`,
   // its EM square `size` twips high, the top of its tallest glyph at y (a text
   // without ink puts the font's ascent line there).

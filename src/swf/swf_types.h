@@ -148,11 +148,14 @@ enum class ActionCode : std::uint8_t {
   kSetVariable = 0x1D,
   kGetProperty = 0x22,
   kSetProperty = 0x23,
+  kReturn = 0x3E,
   kLess2 = 0x48,
   kEquals2 = 0x49,
   kToNumber = 0x4A,
   kPushDuplicate = 0x4C,
   kStackSwap = 0x4D,
+  kGetMember = 0x4E,
+  kCallMethod = 0x52,
   kGreater = 0x67,
   kGotoFrame = 0x81,
   kGetUrl = 0x83,
@@ -163,22 +166,31 @@ enum class ActionCode : std::uint8_t {
   kGotoFrame2 = 0x9F,
 };
 
-// A value of ActionPush: a string, undefined, or a 32-bit integer.
+// A value of ActionPush: a string, undefined, a 32-bit integer, null or a
+// boolean.
 struct Undefined {
   bool operator==(const Undefined&) const = default;
 };
-using PushValue = std::variant<std::string, Undefined, std::int32_t>;
+struct Null {
+  bool operator==(const Null&) const = default;
+};
+struct Boolean {
+  bool value = false;
+  bool operator==(const Boolean&) const = default;
+};
+using PushValue = std::variant<std::string, Undefined, std::int32_t, Null, Boolean>;
 
 // One ACTIONRECORD; only the fields of its code are written.
 struct ActionRecord {
   ActionCode code = ActionCode::kStop;
-  std::uint16_t frame = 0;          // kGotoFrame, 0-based
-  std::string url{};                // kGetUrl
-  std::string target{};             // kGetUrl
-  std::vector<PushValue> values{};  // kPush
-  std::int16_t branchOffset = 0;    // kJump, kIf: bytes from the end of this record
-  bool play = false;                // kGotoFrame2: play on rather than stop
-  std::uint16_t codeSize = 0;       // kDefineFunction (no name, no parameters): bytes of the body after it
+  std::uint16_t frame = 0;                // kGotoFrame, 0-based
+  std::string url{};                      // kGetUrl
+  std::string target{};                   // kGetUrl
+  std::vector<PushValue> values{};        // kPush
+  std::int16_t branchOffset = 0;          // kJump, kIf: bytes from the end of this record
+  bool play = false;                      // kGotoFrame2: play on rather than stop
+  std::uint16_t codeSize = 0;             // kDefineFunction (no name): bytes of the body after it
+  std::vector<std::string> parameters{};  // kDefineFunction: the parameters' names
   bool operator==(const ActionRecord&) const = default;
 
   static ActionRecord Simple(ActionCode code) { return ActionRecord{.code = code}; }

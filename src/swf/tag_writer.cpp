@@ -54,6 +54,11 @@ void WriteActionPayload(BitWriter& payload, const ActionRecord& action) {
           WriteActionString(payload, *text);
         } else if (std::holds_alternative<Undefined>(value)) {
           payload.WriteUI8(3);
+        } else if (std::holds_alternative<Null>(value)) {
+          payload.WriteUI8(2);
+        } else if (const auto* boolean = std::get_if<Boolean>(&value)) {
+          payload.WriteUI8(5);
+          payload.WriteUI8(boolean->value ? 1 : 0);
         } else {
           payload.WriteUI8(7);
           payload.WriteUI32(static_cast<std::uint32_t>(std::get<std::int32_t>(value)));
@@ -65,7 +70,8 @@ void WriteActionPayload(BitWriter& payload, const ActionRecord& action) {
     case ActionCode::kGotoFrame2: payload.WriteUI8(action.play ? 1 : 0); break;
     case ActionCode::kDefineFunction:
       payload.WriteString("");  // no name: the function is left on the stack
-      payload.WriteUI16(0);     // no parameters
+      payload.WriteUI16(static_cast<std::uint16_t>(action.parameters.size()));
+      for (const std::string& parameter : action.parameters) WriteActionString(payload, parameter);
       payload.WriteUI16(action.codeSize);
       break;
     default: break;

@@ -11,7 +11,10 @@
 //     never reads #1 meanwhile, and the live region announces slide 12 (and,
 //     served, #13 opens slide 1);
 //   - presses F: the player is the full-screen element and the slide has not
-//     changed; Escape leaves full screen.
+//     changed; Escape leaves full screen;
+//   - chooses entry 5 of the slide list, then sets the address to #7: the
+//     player shows slide 5, then 7, the list marks it current, and a variable
+//     set on window before is still there (the page was not loaded again).
 // Then two decks are converted in one call with --player local: the folder
 // holds one copy of the pinned player's files, byte for byte the npm
 // package's; served from loopback the page plays and asks nothing of any
@@ -94,6 +97,28 @@ async function fullScreen(browser, url, references, mode) {
   await page.close();
 }
 
+async function slideList(browser, url, references, mode) {
+  const { page, expectSlide, expectAddress } = await openPage(browser, url, references, mode);
+  await expectSlide(1, 'opened');
+  await page.evaluate(() => { window.stillHere = 'yes'; });
+  const entries = await page.locator('nav#slide-list a').count();
+  if (entries !== slideCount) throw new Error(`${mode}: the slide list has ${entries} entries`);
+  await page.locator('nav#slide-list a').nth(4).click();
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await expectSlide(5, 'entry 5');
+  await expectAddress('#5', 'entry 5');
+  await page.evaluate(() => { location.hash = '#7'; });
+  await expectSlide(7, '#7');
+  const state = await page.evaluate(() => ({
+    stillHere: window.stillHere,
+    current: [...document.querySelectorAll('#slide-list a[aria-current]')].map((link) => link.textContent),
+  }));
+  if (state.stillHere !== 'yes') throw new Error(`${mode}: the page was loaded again`);
+  if (state.current.join() !== 'Slide 7') throw new Error(`${mode}: the list marks ${JSON.stringify(state.current)} current`);
+  console.log(`  ${mode}: entry 5 -> slide 5, #7 -> slide 7, no reload, list marks Slide 7`);
+  await page.close();
+}
+
 // Served from loopback with the player beside the page: it plays, and every
 // request stays on loopback.
 async function localPlayerServed(browser, url, references) {
@@ -159,6 +184,8 @@ const steps = [
   ['#12, opened from disk', () => startAt(browser, fromDisk, references, 'file', '#12', 12)],
   ['#13, served over http', () => startAt(browser, served, references, 'http', '#13', 1)],
   ['full screen, served over http', () => fullScreen(browser, served, references, 'http')],
+  ['slide list and #7, served over http', () => slideList(browser, served, references, 'http')],
+  ['slide list and #7, opened from disk', () => slideList(browser, fromDisk, references, 'file')],
   ['--player local, two decks in one call', async () => {
     const local = path.join(options.work, 'local');
     fs.writeFileSync(path.join(options.work, 'second.pdf'), pdfDeck(3));

@@ -94,6 +94,48 @@ TEST(Actions, GetUrlAndGotoFrameOfVariableBytes) {
             "17 00");                                                    // Pop n
 }
 
+// The page's go-to and a link area, as the SWF file format writes them: the
+// callback registered through ExternalInterface.addCallback, and an
+// invisible button (hit state only) whose click opens an address in a new
+// window.
+TEST(Actions, GotoCallbackAndLinkAreaBytes) {
+  Movie movie;
+  movie.SetSize(2000, 2000);
+  Action callback, open;
+  callback.MakeActionGotoFrameCallback("go", 3);
+  open.MakeActionGetURL("https://a.b/", "_blank");
+  Object area;
+  area.MakeButtonArea(100, 200, 300, 40);
+  area.QueueEvent(open, 6);
+  movie.GotoFrame(2);
+  movie.AddAction(callback);
+  movie.AddObject(area);
+  std::vector<std::string> tags;
+  for (const swf_test::RawTag& tag : swf_test::ReadMovieTags(movie.Encode()))
+    if (tag.code == 12 || tag.code == 2 || tag.code == 34) tags.push_back(swf_test::Hex(tag.body));
+  ASSERT_EQ(tags.size(), 3u);
+  EXPECT_EQ(tags[0],
+            "9B 07 00 00 01 00 6E 00 5D 00 "                          // function (n) { (93 bytes)
+            "96 03 00 00 6E 00 1C 4A 4C 4C 18 49 12 9D 02 00 44 00 "  //   n = Number(n); not whole: to fail (68)
+            "4C 96 05 00 07 01 00 00 00 48 9D 02 00 35 00 "           //   n < 1: to fail (53)
+            "4C 96 05 00 07 03 00 00 00 67 9D 02 00 26 00 "           //   n > 3: to fail (38)
+            "96 07 00 00 00 07 0C 00 00 00 22 "                       //   _framesloaded
+            "96 07 00 00 00 07 05 00 00 00 22 48 9D 02 00 0A 00 "     //   < _totalframes: to fail (10)
+            "9F 01 00 00 96 02 00 05 01 3E "                          //   GotoFrame2 n (stop); return true
+            "17 96 02 00 05 00 3E "                                   //   fail: Pop n; return false }
+            "96 11 00 02 00 67 6F 00 07 03 00 00 00 00 66 6C 61 73 68 00 1C "        // fn, null, "go", 3, flash
+            "96 0A 00 00 65 78 74 65 72 6E 61 6C 00 4E "                             // .external
+            "96 13 00 00 45 78 74 65 72 6E 61 6C 49 6E 74 65 72 66 61 63 65 00 4E "  // .ExternalInterface
+            "96 0D 00 00 61 64 64 43 61 6C 6C 62 61 63 6B 00 52 17 00");             // .addCallback(...); Pop
+  // The area: a 300 x 40 twips rectangle at (100, 200).
+  EXPECT_EQ(tags[1], "01 00 50 C8 C8 19 07 80 01 00 00 00 00 00 10 15 26 46 47 81 2C D5 51 C1 6A 6A D8 00");
+  EXPECT_EQ(tags[2],
+            "02 00 00 0A 00 "           // button 2, push button, actions 10 bytes on
+            "08 01 00 01 00 00 00 00 "  // hit state only: shape 1 at depth 1; end of records
+            "00 00 08 00 "              // the last condition: released inside
+            "83 14 00 68 74 74 70 73 3A 2F 2F 61 2E 62 2F 00 5F 62 6C 61 6E 6B 00 00");  // getURL(url, "_blank")
+}
+
 // The fill style of a polygon's single contour lies on its inside.
 TEST(Polygons, FillSideFollowsTheWindingAndOpenPolygonsAreClosed) {
   struct Case {
