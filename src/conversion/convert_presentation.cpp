@@ -371,8 +371,17 @@ std::vector<std::vector<LinkArea>> PlaceLinks(const JobState& job, const DeckLin
       if (slide >= texts.size()) continue;
       const std::string href = link.address.empty() ? "#" + std::to_string(link.slide) : link.address;
       std::string text = link.text;
+      std::vector<TextLink>& listed = texts[slide].links;
+      // A link wrapped over two lines has an area per line: one link in the
+      // transcript, its words joined (a space between words, none inside an
+      // address).
+      if (!listed.empty() && listed.back().href == href && !text.empty()) {
+        const bool words = listed.back().text.find(' ') != std::string::npos && text.find(' ') != std::string::npos;
+        listed.back().text += (words ? " " : "") + text;
+        continue;
+      }
       if (text.empty()) text = link.address.empty() ? "Slide " + std::to_string(link.slide) : link.address;
-      texts[slide].links.push_back(TextLink{text, href});
+      listed.push_back(TextLink{text, href});
     }
   }
   if (!links.dropped.empty()) {

@@ -14,8 +14,9 @@
 //     pdftotext reads on slide 3 of the deck printed to PDF by LibreOffice;
 //   - one Right key shows slide 2, and the polite live region then holds
 //     slide 2's announcement, its transcript heading "Slide 2 of N: TITLE";
-//   - Tab leaves the player for the full-screen control, then the
-//     transcript, Shift+Tab comes back;
+//   - Tab leaves the player for the full-screen control, then the slide
+//     list, where Enter on the first entry shows slide 1; Shift+Tab comes
+//     back;
 //   - axe-core finds no WCAG 2.x A or AA violation, transcript open.
 // The same PDF, converted as a .pdf deck, gets the same transcript.
 // A copy of the deck named "r\xE9sum\xE9.ppt" (Latin-1) converts to résumé.*,
@@ -203,12 +204,17 @@ async function playPage(browser, url, references, mode, thirdSlideLines, name = 
   await expectSlide(2, 'right arrow again');
 
   await expectTranscript(page, references.length, thirdSlideLines, mode, name);
-  // Tab goes from the player to the full-screen control, then to the transcript; Shift+Tab comes back.
+  // Tab goes from the player to the full-screen control, then to the slide
+  // list's first entry, where Enter shows slide 1; Shift+Tab comes back.
   await page.keyboard.press('Tab');
   const control = await page.evaluate(() => document.activeElement && document.activeElement.id);
   if (control !== 'fullscreen') throw new Error(`${mode}: Tab from the player reaches ${await activeElement(page)} #${control}`);
   await page.keyboard.press('Tab');
-  if (await activeElement(page) !== 'SUMMARY') throw new Error(`${mode}: Tab from the control reaches ${await activeElement(page)}`);
+  const entry = await page.evaluate(() => document.activeElement.closest('nav#slide-list') && document.activeElement.textContent);
+  if (!entry) throw new Error(`${mode}: Tab from the control reaches ${await activeElement(page)}, not the slide list`);
+  await page.keyboard.press('Enter');
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await expectSlide(0, `Enter on "${entry}"`);
   await page.keyboard.press('Shift+Tab');
   await page.keyboard.press('Shift+Tab');
   if (!/^RUFFLE-/.test(await activeElement(page))) throw new Error(`${mode}: Shift+Tab reaches ${await activeElement(page)}`);
