@@ -34,7 +34,7 @@ namespace {
 
 constexpr const char* kConvertUsage =
     "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--time-limit SECONDS]\n"
-    "                       [--open] [--quiet]\n"
+    "                       [--notes] [--open] [--quiet]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
@@ -51,6 +51,8 @@ constexpr const char* kConvertUsage =
     "                     end LibreOffice when it has not printed a deck after SECONDS (default 600;\n"
     "                     N decks of a batch have N times as long, and at most one more for the\n"
     "                     decks tried again alone)\n"
+    "  --notes            add each slide's speaker notes to the page's text of the slides (off by\n"
+    "                     default, as notes are often private; a PDF deck has none)\n"
     "  --open             open the page in the default browser afterwards\n"
     "  --quiet            print nothing but errors and warnings\n"
     "  -h, --help         show this help\n"
@@ -72,6 +74,7 @@ struct ConvertOptions {
   int sizeDivisor = 2;
   PlayerSource player = PlayerSource::kOnline;
   int timeLimitSeconds = 600;
+  bool notes = false;
   bool open = false;
   bool quiet = false;
   bool help = false;
@@ -121,6 +124,7 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   parser.add_option("--size", size);
   parser.add_option("--player", player);
   parser.add_option("--time-limit", timeLimit);
+  parser.add_flag("--notes", options.notes);
   parser.add_flag("--open", options.open);
   parser.add_flag("-q,--quiet", options.quiet);
   parser.add_option("decks", options.decks);
@@ -309,6 +313,7 @@ int RunConvertPart(int argc, char** argv) {
     ConversionSetup setup;
     setup.programFolder = ProgramFolder();
     setup.player = options.player;
+    setup.notes = options.notes;
     setup.exportTimeLimitSeconds = options.timeLimitSeconds;
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;

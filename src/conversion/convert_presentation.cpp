@@ -247,6 +247,7 @@ SlideExportSettings ExportSettings(const ConversionSetup& setup, ConversionObser
   settings.timeLimit = std::chrono::seconds(setup.exportTimeLimitSeconds);
   settings.isCancelled = [&cancel] { return cancel.IsCancelled(); };
   settings.whileExporting = [&observer](int seconds) { ShowExportTime(observer, seconds); };
+  settings.notesPages = setup.notes;
   return settings;
 }
 
@@ -256,6 +257,7 @@ struct RescaledSlides {
   PictureSize frame;
   std::vector<SlideText> texts;
   DeckLinks links;
+  std::vector<std::vector<std::string>> notes;  // only with setup.notes
 };
 
 // Exports the slides and rescales and re-encodes each picture as soon as it
@@ -280,6 +282,9 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
   RescaledSlides slides;
   exportSettings.slideTexts = &slides.texts;
   exportSettings.slideLinks = &slides.links;
+  if (setup.notes) exportSettings.slideNotes = &slides.notes;
+  if (setup.notes && IsPdfDeck(job.m_PptPath))
+    observer.Warning(job.m_PptPath + " is a PDF file, which holds no speaker notes, so none are published");
   FirstSlideFrame frame;
   auto slideFile = [&folder](int number) { return folder / ("Slide" + std::to_string(number) + ".jpg"); };
   const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
@@ -416,6 +421,8 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   pictures.reserve(listSlide.size());
   for (const std::string& name : listSlide) pictures.push_back((folder / name).string());
   slides.texts.resize(listSlide.size());
+  for (std::size_t slide = 0; slide < slides.notes.size() && slide < slides.texts.size(); ++slide)
+    slides.texts[slide].notes = std::move(slides.notes[slide]);
   movie.BuildFrames(width, height, pictures, PlaceLinks(job, slides.links, slides.frame, slides.texts, observer));
   ThrowIfCancelled(cancel);
   WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);

@@ -66,6 +66,9 @@ struct ConversionSetup {
   // player's files that come with Quillet are put in OUTPUT/ruffle first (a
   // missing set fails the conversion before anything is exported).
   PlayerSource player = PlayerSource::kOnline;
+  // Publish each slide's speaker notes in the transcript (never by default:
+  // notes are often private). A PDF deck has none, which a warning says.
+  bool notes = false;
 };
 
 struct ConversionOutcome {

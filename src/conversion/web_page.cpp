@@ -242,6 +242,10 @@ std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideTex
         html += "<li><a href=\"" + EscapeHtml(link.href) + "\">" + EscapeHtml(link.text) + "</a></li>\n";
       html += "</ul>\n";
     }
+    if (!slide.notes.empty()) {
+      html += "<h3>Notes</h3>\n";
+      for (const std::string& line : slide.notes) html += "<p>" + EscapeHtml(line) + "</p>\n";
+    }
     html += "</section>\n";
   }
   return html + "</details>";

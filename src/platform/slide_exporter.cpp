@@ -46,6 +46,9 @@ constexpr double kLeastRoomBytes = 64.0 * (1 << 20);
 constexpr unsigned long kLeastRoomFiles = 100;
 constexpr double kPointsPerInch = 72;
 constexpr double kLongestSide = 4000;  // pixels
+// LibreOffice's PDF export with a notes page per slide after the slides.
+constexpr const char* kPdfWithNotesFilter =
+    "pdf:impress_pdf_Export:{\"ExportNotesPages\":{\"type\":\"boolean\",\"value\":\"true\"}}";
 
 std::string LowerExtension(const std::filesystem::path& deck) {
   std::string extension = deck.extension().string();
@@ -196,7 +199,7 @@ std::vector<PrintedDeck> PrintAllToPdf(const std::vector<std::filesystem::path>&
       "--headless",         "--invisible",
       "--nologo",           "--norestore",
       "--nodefault",        "--nolockcheck",
-      "--convert-to",       "pdf:impress_pdf_Export",
+      "--convert-to",       settings.notesPages ? kPdfWithNotesFilter : "pdf:impress_pdf_Export",
       "--outdir",           pdfFolder.string(),
   };
   std::vector<std::size_t> copied;
@@ -380,7 +383,8 @@ std::unique_ptr<poppler::document> LoadDocument(const std::filesystem::path& pdf
 }
 
 // The picture of page `index` as exported: rendered, then stored as JPEG.
-std::string ExportPage(poppler::document& document, poppler::page_renderer& renderer, int index,
+// notesPage is the index of the slide's notes page, or -1.
+std::string ExportPage(poppler::document& document, poppler::page_renderer& renderer, int index, int notesPage,
                        const std::filesystem::path& deck, const SlideExportSettings& settings) {
   const std::string slide = "slide " + std::to_string(index + 1) + " of " + deck.string();
   std::unique_ptr<poppler::page> page(document.create_page(index));
@@ -389,6 +393,11 @@ std::string ExportPage(poppler::document& document, poppler::page_renderer& rend
   const poppler::image image = renderer.render_page(page.get(), resolution, resolution);
   if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) throw Error(kGeneral, "cannot render " + slide);
   if (settings.slideTexts) (*settings.slideTexts)[static_cast<std::size_t>(index)] = ReadSlideText(*page);
+  if (notesPage >= 0 && settings.slideNotes) {
+    std::unique_ptr<poppler::page> notes(document.create_page(notesPage));
+    if (!notes) throw Error(kGeneral, "cannot read the notes page of " + slide);
+    (*settings.slideNotes)[static_cast<std::size_t>(index)] = ReadNotesText(*page, *notes, index + 1);
+  }
   const auto* pixels = reinterpret_cast<const std::uint8_t*>(image.const_data());
   const auto stride = static_cast<std::size_t>(image.bytes_per_row());
   switch (image.format()) {
@@ -408,6 +417,26 @@ std::string ExportPage(poppler::document& document, poppler::page_renderer& rend
     case poppler::image::format_invalid: break;
   }
   throw Error(kGeneral, "poppler rendered " + slide + " in an unexpected pixel format");
+}
+
+// A PDF printed with notes pages holds the N slides, then their N notes
+// pages in the same order, each portrait. Anything else cannot be told
+// apart safely, so it fails rather than guess.
+void CheckNotesPages(const poppler::document& document, const std::filesystem::path& deck) {
+  const int pages = document.pages();
+  const std::string cannot = "cannot tell the speaker notes of " + deck.string() + " from its slides: ";
+  if (pages % 2 != 0) {
+    throw Error(kGeneral,
+                cannot + "LibreOffice printed " + std::to_string(pages) + " pages, not a notes page for each slide");
+  }
+  for (int index = pages / 2; index < pages; ++index) {
+    const std::unique_ptr<poppler::page> page(document.create_page(index));
+    const poppler::rectf box = page ? page->page_rect() : poppler::rectf();
+    if (!page || box.height() <= box.width()) {
+      throw Error(kGeneral, cannot + "page " + std::to_string(index + 1) + " of " + std::to_string(pages) +
+                                " should be a portrait notes page");
+    }
+  }
 }
 
 // What the workers share: the next page to start, the pages done, and the
@@ -486,12 +515,16 @@ int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& d
   // Every worker's document is opened here, before any thread starts.
   std::vector<std::unique_ptr<poppler::document>> documents;
   documents.push_back(LoadDocument(pdf, deck));
-  const int pages = documents.front()->pages();
-  if (pages <= 0) throw Error(kGeneral, deck.string() + " has no slides");
+  const int allPages = documents.front()->pages();
+  if (allPages <= 0) throw Error(kGeneral, deck.string() + " has no slides");
+  const bool withNotes = settings.notesPages && !IsPdf(deck);
+  if (withNotes) CheckNotesPages(*documents.front(), deck);
+  const int pages = withNotes ? allPages / 2 : allPages;
   const int workers = std::clamp(settings.workers, 1, pages);
   while (static_cast<int>(documents.size()) < workers) documents.push_back(LoadDocument(pdf, deck));
   if (settings.slideTexts) settings.slideTexts->assign(static_cast<std::size_t>(pages), SlideText{});
   if (settings.slideLinks) *settings.slideLinks = ReadSlideLinks(pdf, pages);
+  if (settings.slideNotes) settings.slideNotes->assign(static_cast<std::size_t>(pages), {});
 
   PageQueue queue(pages);
   const auto work = [&](int worker) {
@@ -502,7 +535,8 @@ int RenderPages(const std::filesystem::path& pdf, const std::filesystem::path& d
     for (int index = queue.Take(); index >= 0; index = queue.Take()) {
       try {
         consume(worker, index + 1,
-                ExportPage(*documents[static_cast<std::size_t>(worker)], renderer, index, deck, settings));
+                ExportPage(*documents[static_cast<std::size_t>(worker)], renderer, index,
+                           withNotes ? pages + index : -1, deck, settings));
         queue.Done();
       } catch (...) {
         queue.Fail(index, std::current_exception());

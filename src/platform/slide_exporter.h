@@ -49,6 +49,12 @@ struct SlideExportSettings {
   // When set, receives the links of every slide (platform/slide_links.h),
   // read before the pages are rendered.
   DeckLinks* slideLinks = nullptr;
+  // LibreOffice prints each slide's notes page after all the slides (a PDF
+  // deck has none): the PDF must then hold 2N pages, the last N portrait,
+  // and only the first N become pictures. Each notes page's notes go to
+  // slideNotes, when set, slide 1 first.
+  bool notesPages = false;
+  std::vector<std::vector<std::string>>* slideNotes = nullptr;
 };
 
 // Called with each slide's picture as exported: the worker (0 to workers - 1)

@@ -9,6 +9,7 @@
 #include <poppler-page.h>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 
 #include "platform/utf8.h"
@@ -146,7 +147,72 @@ std::string Utf8(const poppler::ustring& text) {
   return std::string(bytes.begin(), bytes.end());
 }
 
+std::vector<PlacedWord> PageWords(const poppler::page& page) {
+  std::vector<PlacedWord> words;
+  for (const poppler::text_box& box : page.text_list(poppler::page::text_list_include_font)) {
+    const poppler::rectf area = box.bbox();
+    PlacedWord word;
+    word.text = Utf8(box.text());
+    word.left = area.left();
+    word.top = area.top();
+    word.right = area.right();
+    word.bottom = area.bottom();
+    word.typeSize = box.has_font_info() ? box.get_font_size() : 0;
+    word.spaceAfter = box.has_space_after();
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+// Where the slide's picture ends on the notes page (y down, points): found
+// through the slide's first word, or else below the words that begin the
+// notes page as they begin the slide; 0 when the notes page shows none of
+// the slide's words.
+double SlidePictureBottom(const std::vector<PlacedWord>& slideWords, double slideHeight,
+                          const std::vector<PlacedWord>& notesWords) {
+  constexpr double kLeastScale = 0.05, kLargestScale = 2, kTolerance = 2;  // points
+  std::vector<const PlacedWord*> slide;
+  for (const PlacedWord& word : slideWords)
+    if (!word.text.empty() && word.right > word.left) slide.push_back(&word);
+  if (slide.empty()) return 0;  // nothing of the slide's to tell apart
+  const PlacedWord& first = *slide.front();
+  const PlacedWord& last = *slide.back();
+  for (const PlacedWord& shown : notesWords) {
+    if (shown.text != first.text) continue;
+    const double scale = (shown.right - shown.left) / (first.right - first.left);
+    if (scale < kLeastScale || scale > kLargestScale) break;
+    const double offset = shown.top - scale * first.top;
+    const double lastTop = offset + scale * last.top;
+    const bool checked = std::any_of(notesWords.begin(), notesWords.end(), [&](const PlacedWord& word) {
+      return word.text == last.text && std::abs(word.top - lastTop) <= kTolerance;
+    });
+    if (checked) return offset + scale * slideHeight;
+    break;
+  }
+  double bottom = 0;
+  for (std::size_t i = 0; i < notesWords.size() && i < slide.size() && notesWords[i].text == slide[i]->text; ++i)
+    bottom = std::max(bottom, notesWords[i].bottom);
+  return bottom;
+}
+
 }  // namespace
+
+std::vector<std::string> ArrangeNotesText(const std::vector<PlacedWord>& slideWords, double slideHeight,
+                                          const std::vector<PlacedWord>& notesWords, int slideNumber) {
+  const double bottom = SlidePictureBottom(slideWords, slideHeight, notesWords);
+  std::vector<PlacedWord> below;
+  for (const PlacedWord& word : notesWords)
+    if (word.top >= bottom) below.push_back(word);
+  std::vector<std::string> notes;
+  const std::string number = std::to_string(slideNumber);
+  for (const Line& line : JoinLines(below))
+    if (line.text != number) notes.push_back(line.text);
+  return notes;
+}
+
+std::vector<std::string> ReadNotesText(const poppler::page& slide, const poppler::page& notes, int slideNumber) {
+  return ArrangeNotesText(PageWords(slide), slide.page_rect().height(), PageWords(notes), slideNumber);
+}
 
 SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeight) {
   const std::vector<Line> lines = JoinLines(words);
@@ -165,20 +231,7 @@ SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeig
 }
 
 SlideText ReadSlideText(const poppler::page& page) {
-  std::vector<PlacedWord> words;
-  for (const poppler::text_box& box : page.text_list(poppler::page::text_list_include_font)) {
-    const poppler::rectf area = box.bbox();
-    PlacedWord word;
-    word.text = Utf8(box.text());
-    word.left = area.left();
-    word.top = area.top();
-    word.right = area.right();
-    word.bottom = area.bottom();
-    word.typeSize = box.has_font_info() ? box.get_font_size() : 0;
-    word.spaceAfter = box.has_space_after();
-    words.push_back(std::move(word));
-  }
-  return ArrangeSlideText(words, page.page_rect().height());
+  return ArrangeSlideText(PageWords(page), page.page_rect().height());
 }
 
 }  // namespace quillet

@@ -28,6 +28,7 @@ struct SlideText {
   std::string title;               // UTF-8; empty when no title can be told
   std::vector<std::string> lines;  // the rest of the text, UTF-8, one entry per line
   std::vector<TextLink> links;     // filled by the conversion from the slide's links
+  std::vector<std::string> notes;  // the speaker notes, one entry per line; only when asked for
 };
 
 // One word as poppler places it: its box in points (y grows downwards) and
@@ -49,5 +50,17 @@ SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeig
 
 // The text of one PDF page.
 SlideText ReadSlideText(const poppler::page& page);
+
+// The speaker notes on a notes page (as LibreOffice prints them after the
+// slides): the lines below the picture of the slide, which shows the slide's
+// page scaled down, found by where the slide's first word stands on the
+// notes page (checked against its last word; else the picture is taken to
+// end below the words that begin the notes page as they begin the slide,
+// and where the notes page shows none of the slide's words, all its text
+// is notes). A line
+// that is only the slide's number (the notes page's number) is left out.
+std::vector<std::string> ArrangeNotesText(const std::vector<PlacedWord>& slideWords, double slideHeight,
+                                          const std::vector<PlacedWord>& notesWords, int slideNumber);
+std::vector<std::string> ReadNotesText(const poppler::page& slide, const poppler::page& notes, int slideNumber);
 
 }  // namespace quillet

@@ -29,11 +29,20 @@ struct WindowOption {
 inline constexpr const char* kPlayerKey = "player";
 inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, OptionValue{"local", "beside the page"}};
 
+// Whether the page's text of the slides holds the speaker notes, as
+// `quillet convert --notes` does.
+inline constexpr const char* kNotesKey = "notes";
+inline constexpr std::array kNotesValues{OptionValue{"without", "without notes"}, OptionValue{"with", "with notes"}};
+
 inline constexpr std::array kWindowOptions{
     WindowOption{kPlayerKey, "Player",
                  "Where the page loads the Ruffle player from: unpkg.com, or a copy in the output folder's ruffle "
                  "folder, which plays with no internet once the folder is served.",
                  kPlayerValues},
+    WindowOption{kNotesKey, "Speaker notes",
+                 "Whether the page's text of the slides holds each slide's speaker notes. Notes are often private, "
+                 "so they are left out unless chosen here.",
+                 kNotesValues},
 };
 inline constexpr int kWindowOptionCount = static_cast<int>(kWindowOptions.size());
 

@@ -557,11 +557,21 @@ TEST_F(ConvertCommandTest, PlayerBesideThePage) {
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
 }
 
+// A PDF deck has no speaker notes: --notes converts it, with one line saying so.
+TEST_F(ConvertCommandTest, NotesOfAPdfDeckAreOneWarning) {
+  const std::string deck = Deck("a.pdf", 2);
+  const CommandRun run = Convert({deck, "-o", out_.Path().string(), "--notes", "--quiet"}, scratch_.Path());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "quillet: warning: " + deck + " is a PDF file, which holds no speaker notes, so none are published\n");
+  EXPECT_TRUE(std::filesystem::is_regular_file(out_ / "a.html"));
+}
+
 TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   const CommandRun run = Convert({"--help"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] "
-                          "[--time-limit SECONDS]\n                       [--open] [--quiet]\n",
+                          "[--time-limit SECONDS]\n                       [--notes] [--open] [--quiet]\n",
                           0),
             0u);
   for (const char* point : {"needs LibreOffice Impress", "from the internet", "are replaced"}) {

@@ -14,6 +14,10 @@
 //   - a click where the javascript: link stood opens no page and shows no
 //     dialog: the picture under it plays on to slide 2, as any click on the
 //     picture does.
+// The deck's slides 1 and 3 have speaker notes. Converted again with
+// --notes, the transcript holds exactly those notes under a Notes heading in
+// those slides' sections, and the movie still has a frame per slide; the
+// outputs made without --notes hold no word of them.
 //
 // Usage: node links_test.mjs --quillet PATH/quillet --deck DECK --work DIR
 import { spawnSync } from 'node:child_process';
@@ -165,6 +169,31 @@ const steps = [
     if (popups.length > 0 || dialogs.length > 0) throw new Error(`popups ${popups.join()}, dialogs ${dialogs.join()}`);
     console.log('  where the javascript: link stood, the click played on to slide 2; no page, no dialog');
     await page.close();
+  }],
+  ['speaker notes', () => {
+    const notesOut = path.join(options.work, 'notes');
+    fs.mkdirSync(notesOut, { recursive: true });
+    const withNotes = spawnSync(options.quillet, ['convert', options.deck, '-o', notesOut, '--notes', '--quiet'], { encoding: 'utf8' });
+    if (withNotes.status !== 0) throw new Error(`quillet convert --notes failed: ${withNotes.stderr}`);
+    const page = fs.readFileSync(path.join(notesOut, `${name}.html`), 'utf8');
+    const notesOf = (slide) => {
+      const start = page.indexOf(`id="slide-text-${slide}"`);
+      const section = page.slice(start, page.indexOf('</section>', start));
+      const at = section.indexOf('<h3>Notes</h3>');
+      return at < 0 ? [] : [...section.slice(at).matchAll(/<p>([^<]*)<\/p>/g)].map((match) => match[1]);
+    };
+    const found = [1, 2, 3].map(notesOf);
+    const wanted = [['Say hello to the room.', 'Mention the mailing list.'], [], ['Third slide notes: questions.']];
+    if (JSON.stringify(found) !== JSON.stringify(wanted)) throw new Error(`notes per slide: ${JSON.stringify(found)}`);
+    const frames = moviePictures(fs.readFileSync(path.join(notesOut, `${name}.swf`))).length;
+    if (frames !== 3) throw new Error(`with --notes the movie has ${frames} pictures, not 3`);
+    for (const file of [`${name}.html`, `${name}.swf`]) {
+      const bytes = fs.readFileSync(path.join(out, file));
+      for (const words of ['hello to the room', 'mailing list', 'questions']) {
+        if (bytes.includes(words)) throw new Error(`${file}, made without --notes, holds "${words}"`);
+      }
+    }
+    console.log(`  notes: ${JSON.stringify(found)}; 3 frames; none in the outputs made without --notes`);
   }],
 ];
 await runSteps(steps, {

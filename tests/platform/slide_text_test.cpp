@@ -38,6 +38,23 @@ TEST(ArrangeSlideTextTest, WordsOnOneBaselineMakeALine) {
   EXPECT_EQ(slide.lines, (std::vector<std::string>{"Size of table", "Next", "back\uFFFD\uFFFD\uFFFD", "left"}));
 }
 
+// A notes page shows the slide at half size from (90, 40), its words
+// there too, the notes below it and the page's number at the foot; the
+// notes are the lines below the slide's picture, without the number. Where
+// the notes page shows none of the slide's words, all its text is notes.
+TEST(ArrangeNotesTextTest, NotesAreTheLinesBelowTheSlidesPicture) {
+  const std::vector<PlacedWord> slide = {Word("Plan", 100, 60, 80, 40, true), Word("Steps", 100, 400, 90, 30)};
+  const std::vector<PlacedWord> notes = {
+      Word("Plan", 140, 70, 40, 20, true),  Word("Steps", 140, 240, 45, 15),  // slide picture: bottom 40 + 270
+      Word("Speak", 60, 330, 50, 12, true), Word("slowly", 114, 330, 50, 12),
+      Word("Then", 60, 346, 40, 12),        Word("3", 520, 700, 8, 12),
+  };
+  EXPECT_EQ(ArrangeNotesText(slide, 540, notes, 3), (std::vector<std::string>{"Speak slowly", "Then"}));
+  const std::vector<PlacedWord> noPicture = {notes[2], notes[3], notes[4]};
+  EXPECT_EQ(ArrangeNotesText(slide, 540, noPicture, 3), (std::vector<std::string>{"Speak slowly", "Then"}));
+  EXPECT_EQ(ArrangeNotesText({}, 540, notes, 3), (std::vector<std::string>{"Plan", "Steps", "Speak slowly", "Then"}));
+}
+
 struct TitleCase {
   const char* what;
   std::vector<PlacedWord> words;

@@ -133,20 +133,28 @@ class WindowDesktopTests : public QObject {
       QVERIFY(local->isChecked());
       QCOMPARE(QApplication::focusWidget(), local);
       QCOMPARE(settings.value(QStringLiteral("player")).toString(), QStringLiteral("local"));
-      // Tab leaves the group for Done; Escape closes the panel.
+      // Tab leaves the group for the next, the notes (off at first), then Done; Escape closes the panel.
       QTest::keyClick(local, Qt::Key_Tab);
+      auto* withoutNotes = Child<QAbstractButton>(*panel, "notes.without");
+      QVERIFY(withoutNotes->isChecked());
+      QCOMPARE(QApplication::focusWidget(), withoutNotes);
+      QTest::keyClick(withoutNotes, Qt::Key_Right);
+      QCOMPARE(settings.value(QStringLiteral("notes")).toString(), QStringLiteral("with"));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), Child(*panel, "ButtonDone"));
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
       QVERIFY(WaitUntil([&] { return panel.isNull(); }));
     }
 
     quillet::PlayerSource player = quillet::PlayerSource::kOnline;
+    bool notes = false;
     int conversions = 0;
     auto second =
         Open(scratch.path(), &settings,
              [&](quillet::JobState&, const std::string&, const std::string&, const quillet::ConversionSetup& setup,
                  quillet::ConversionObserver&, const quillet::CancelFlag&) {
                player = setup.player;
+               notes = setup.notes;
                ++conversions;
                return quillet::ConversionOutcome{};
              });
@@ -158,6 +166,7 @@ class WindowDesktopTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(WaitUntil([&] { return conversions == 1 && !form.IsConverting(); }));
     QCOMPARE(player, quillet::PlayerSource::kBesidePage);
+    QVERIFY(notes);
   }
 
   // `quillet DECK` from the deck's folder: the window shows the full path.
