@@ -6,9 +6,11 @@
 // same walk puts the transcript, which is markup, only where markup can stand.
 #include "conversion/web_page.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstdint>
+#include <optional>
 
 #include "platform/percent_encoding.h"
 #include "platform/utf8.h"
@@ -223,11 +225,68 @@ std::string EscapeScriptString(std::string_view text) {
   return out;
 }
 
-std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideText>& slides) {
+std::vector<std::string> TakeRepeatedLines(std::vector<SlideText>& slides) {
+  constexpr std::size_t kLeastSlides = 3;
+  // Where `part` stands in `line`: the whole line, or words at its start or end.
+  const auto partOf = [](const std::string& line, const std::string& part) -> std::optional<std::size_t> {
+    if (line == part) return 0;
+    if (line.size() > part.size() && line.compare(0, part.size(), part) == 0 && line[part.size()] == ' ') return 0;
+    const std::size_t end = line.size() - part.size();
+    if (line.size() > part.size() && line.compare(end, part.size(), part) == 0 && line[end - 1] == ' ') return end;
+    return std::nullopt;
+  };
+  const auto slidesHolding = [&](const std::string& part) {
+    std::size_t count = 0;
+    for (const SlideText& slide : slides) {
+      count += std::any_of(slide.lines.begin(), slide.lines.end(),
+                           [&](const std::string& line) { return partOf(line, part).has_value(); })
+                   ? 1
+                   : 0;
+    }
+    return count;
+  };
+  std::vector<std::pair<std::size_t, std::string>> candidates;
+  for (const SlideText& slide : slides) {
+    for (const std::string& line : slide.lines) {
+      if (std::any_of(candidates.begin(), candidates.end(), [&](const auto& known) { return known.second == line; }))
+        continue;
+      const std::size_t count = slidesHolding(line);
+      if (count >= kLeastSlides && 2 * count > slides.size()) candidates.emplace_back(count, line);
+    }
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::vector<std::string> repeated;
+  for (const auto& [count, part] : candidates) {
+    if (slidesHolding(part) != count) continue;  // an earlier one took some of it
+    repeated.push_back(part);
+    for (SlideText& slide : slides) {
+      std::vector<std::string> kept;
+      for (const std::string& line : slide.lines) {
+        const std::optional<std::size_t> at = partOf(line, part);
+        if (!at) {
+          kept.push_back(line);
+        } else if (line.size() > part.size()) {
+          kept.push_back(*at == 0 ? line.substr(part.size() + 1) : line.substr(0, *at - 1));
+        }
+      }
+      slide.lines = std::move(kept);
+    }
+  }
+  return repeated;
+}
+
+std::string TranscriptHtml(std::string_view deckName, std::vector<SlideText> slides) {
   if (slides.empty()) return {};
   const std::string count = std::to_string(slides.size());
   std::string html = "<details id=\"slide-text\" data-slides=\"" + count + "\">\n<summary>Text of the slides of " +
                      EscapeHtml(deckName) + "</summary>\n";
+  const std::vector<std::string> repeated = TakeRepeatedLines(slides);
+  if (!repeated.empty()) {
+    html += "<p class=\"every-slide\">On every slide: ";
+    for (std::size_t i = 0; i < repeated.size(); ++i) html += (i > 0 ? " / " : "") + EscapeHtml(repeated[i]);
+    html += "</p>\n";
+  }
   for (std::size_t index = 0; index < slides.size(); ++index) {
     const SlideText& slide = slides[index];
     const std::string number = std::to_string(index + 1);

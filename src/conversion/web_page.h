@@ -29,8 +29,16 @@ std::string EscapeScriptString(std::string_view text);  // inside a JavaScript s
 // lines as paragraphs, or "(no text on this slide)". Every text is escaped
 // for HTML. The heading of slide N has the id "slide-text-N" and the element
 // the slide count in data-slides, for the page's script. No slides, no
-// transcript: an empty text.
-std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideText>& slides);
+// transcript: an empty text. A line that stands on at least three slides
+// and on most of them (a footer), whole or as the words at the start or end
+// of a line, is stated once instead, first: "On every slide: LINE".
+// Each slide's links follow its lines as a list of links, and its notes, if
+// any, follow under the heading "Notes".
+std::string TranscriptHtml(std::string_view deckName, std::vector<SlideText> slides);
+
+// Takes out of the slides' lines those repeated on most of them, as
+// TranscriptHtml states them once, and returns them, the most repeated first.
+std::vector<std::string> TakeRepeatedLines(std::vector<SlideText>& slides);
 
 // Fills the template. First every "[[filename]]" is replaced by
 // `movieFileName`, escaped for where the placeholder stands: percent-encoded

@@ -9,6 +9,7 @@
 #include <poppler-page.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <optional>
 
@@ -19,6 +20,7 @@ namespace {
 
 constexpr double kSameLineOverlap = 0.5;    // of the smaller height, for a word to join a line
 constexpr double kWordGap = 0.1;            // of the smaller height: a wider gap is a space
+constexpr double kCellGap = 1.5;            // of the smaller height: a wider gap parts a table's cells
 constexpr double kSameTypeSize = 0.98;      // sizes this close count as the same type
 constexpr double kTitleSizeRatio = 1.15;    // a title's type is this much larger than the rest
 constexpr std::size_t kLongestTitle = 200;  // bytes; longer text is not a title
@@ -30,6 +32,11 @@ struct Line {
   double right = 0;
   double typeSize = 0;
   bool spaceAfter = false;
+  double left = 0;        // of the line's first word
+  double firstRight = 0;  // where the line's first word ends
+  bool bullet = false;    // the line began with a bullet mark
+  std::string font;       // of the line's first word
+  bool cells = false;     // words stand far apart on it: a table's row
 };
 
 bool IsBulletMark(char32_t code) {
@@ -91,19 +98,39 @@ bool ContinuesLine(const Line& line, const PlacedWord& word) {
   return word.left >= line.right - kSameLineOverlap * smaller;  // not back to the left: a new line or column
 }
 
+bool StartsWithBulletMark(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const utf8::CodePoint point = utf8::Decode(text, at);
+    if (point.code != ' ' && point.code != 0xA0) return IsBulletMark(point.code);
+    at += point.length;
+  }
+  return false;
+}
+
 std::vector<Line> JoinLines(const std::vector<PlacedWord>& words) {
   std::vector<Line> lines;
+  bool bullet = false;  // a bullet mark stood alone before this word
   for (const PlacedWord& word : words) {
     const bool continues = !lines.empty() && ContinuesLine(lines.back(), word);
     const std::string text = CleanWord(word.text, !continues);
-    if (text.empty()) continue;
+    if (text.empty()) {
+      bullet = bullet || (!continues && StartsWithBulletMark(word.text));
+      continue;
+    }
     if (!continues) {
-      lines.push_back(Line{text, word.top, word.bottom, word.right, word.typeSize, word.spaceAfter});
+      Line line{text,       word.top,      word.bottom,
+                word.right, word.typeSize, word.spaceAfter,
+                word.left,  word.right,    bullet || StartsWithBulletMark(word.text),
+                word.font};
+      lines.push_back(std::move(line));
+      bullet = false;
       continue;
     }
     Line& line = lines.back();
     const double smaller = std::min(line.bottom - line.top, word.bottom - word.top);
     if (line.spaceAfter || word.left - line.right > kWordGap * smaller) line.text += ' ';
+    if (word.left - line.right > kCellGap * smaller) line.cells = true;
     line.text += text;
     line.top = std::min(line.top, word.top);
     line.bottom = std::max(line.bottom, word.bottom);
@@ -115,6 +142,92 @@ std::vector<Line> JoinLines(const std::vector<PlacedWord>& words) {
     while (!line.text.empty() && line.text.back() == ' ') line.text.pop_back();
   }
   return lines;
+}
+
+// A slide's lines wrap where its text box ends, not where a sentence does.
+// Lines form a block when each starts no bullet, is in the same type and
+// font as the one above, starts where it starts, follows it closely
+// (paragraphs stand further apart) and is no table's row; the block's
+// widest line tells where its box ends. The block is one paragraph when the
+// first word of each of its lines would not have fitted at the end of the
+// line above; else (a list's items, short and long) its lines stay apart.
+std::vector<Line> JoinParagraphs(std::vector<Line> lines) {
+  constexpr double kSameSize = 0.05;  // of the type size
+  constexpr double kLineGap = 0.3;    // of the upper line's height: more is a new paragraph
+  constexpr double kAligned = 0.5;    // of the upper line's height
+  constexpr double kSpace = 0.25;     // a space's width, of the type size
+  const auto inBlock = [&](const Line& above, const Line& line) {
+    const double height = above.bottom - above.top;
+    return !line.bullet && !line.cells && !above.cells && line.font == above.font && above.typeSize > 0 && height > 0 &&
+           std::abs(line.typeSize - above.typeSize) <= kSameSize * above.typeSize &&
+           line.top >= above.bottom - kLineGap * height && line.top - above.bottom <= kLineGap * height &&
+           std::abs(line.left - above.left) <= kAligned * height;
+  };
+  std::vector<bool> joinsAbove(lines.size(), false);
+  for (std::size_t first = 0; first < lines.size();) {
+    std::size_t end = first + 1;
+    double right = lines[first].right;
+    while (end < lines.size() && inBlock(lines[end - 1], lines[end])) right = std::max(right, lines[end++].right);
+    bool wrapped = true;
+    for (std::size_t i = first + 1; i < end; ++i) {
+      const double firstWord = lines[i].firstRight - lines[i].left;
+      wrapped = wrapped && lines[i - 1].right + kSpace * lines[i - 1].typeSize + firstWord > right;
+    }
+    for (std::size_t i = first + 1; i < end; ++i) joinsAbove[i] = wrapped;
+    first = end;
+  }
+  std::vector<Line> paragraphs;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    Line& line = lines[i];
+    if (joinsAbove[i] && !paragraphs.empty()) {
+      Line& paragraph = paragraphs.back();
+      {
+        paragraph.text += ' ' + line.text;
+        paragraph.bottom = line.bottom;
+        continue;
+      }
+    }
+    paragraphs.push_back(std::move(line));
+  }
+  return paragraphs;
+}
+
+// A number as charts and tables show them: 1,500 or 3.5 or 75% or $22,000.
+bool IsNumber(std::string_view text) {
+  std::size_t at = 0;
+  if (at < text.size() && (text[at] == '$' || text[at] == '-' || text[at] == '+')) ++at;
+  const std::size_t digits = at;
+  while (at < text.size() && (std::isdigit(static_cast<unsigned char>(text[at])) || text[at] == '.' || text[at] == ','))
+    ++at;
+  if (at < text.size() && text[at] == '%') ++at;
+  return at == text.size() && at > digits && std::isdigit(static_cast<unsigned char>(text[digits]));
+}
+
+bool IsNumbersOnly(const std::string& text) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t end = std::min(text.find(' ', start), text.size());
+    if (!IsNumber(std::string_view(text).substr(start, end - start))) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// The numbers of a chart's axis or a table's column come one to a line: a
+// run of lines holding only numbers is one line.
+std::vector<std::string> JoinNumberRuns(const std::vector<std::string>& lines) {
+  std::vector<std::string> joined;
+  bool lastWasNumbers = false;
+  for (const std::string& line : lines) {
+    const bool numbers = IsNumbersOnly(line);
+    if (numbers && lastWasNumbers) {
+      joined.back() += ' ' + line;
+    } else {
+      joined.push_back(line);
+    }
+    lastWasNumbers = numbers;
+  }
+  return joined;
 }
 
 // The first and one-past-last line of the title, if the slide has one.
@@ -158,6 +271,7 @@ std::vector<PlacedWord> PageWords(const poppler::page& page) {
     word.right = area.right();
     word.bottom = area.bottom();
     word.typeSize = box.has_font_info() ? box.get_font_size() : 0;
+    if (box.has_font_info()) word.font = box.get_font_name();
     word.spaceAfter = box.has_space_after();
     words.push_back(std::move(word));
   }
@@ -205,7 +319,7 @@ std::vector<std::string> ArrangeNotesText(const std::vector<PlacedWord>& slideWo
     if (word.top >= bottom) below.push_back(word);
   std::vector<std::string> notes;
   const std::string number = std::to_string(slideNumber);
-  for (const Line& line : JoinLines(below))
+  for (const Line& line : JoinParagraphs(JoinLines(below)))
     if (line.text != number) notes.push_back(line.text);
   return notes;
 }
@@ -215,7 +329,7 @@ std::vector<std::string> ReadNotesText(const poppler::page& slide, const poppler
 }
 
 SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeight) {
-  const std::vector<Line> lines = JoinLines(words);
+  const std::vector<Line> lines = JoinParagraphs(JoinLines(words));
   const auto title = FindTitle(lines, pageHeight);
   SlideText slide;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -227,6 +341,7 @@ SlideText ArrangeSlideText(const std::vector<PlacedWord>& words, double pageHeig
     if (!slide.title.empty()) slide.title += ' ';
     slide.title += lines[i].text;
   }
+  slide.lines = JoinNumberRuns(slide.lines);
   return slide;
 }
 

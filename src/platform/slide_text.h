@@ -41,6 +41,7 @@ struct PlacedWord {
   double bottom = 0;
   double typeSize = 0;  // 0 when the PDF does not say
   bool spaceAfter = false;
+  std::string font;  // the font's name; empty when the PDF does not say
 };
 
 // Puts words, in reading order, back into lines and picks the title. Leading
