@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/slide_exporter.h"
 #include "test_support.h"
 
 #ifndef QUILLET_PAGE_TEMPLATE
@@ -12,6 +13,12 @@
 
 namespace quillet {
 namespace {
+
+using testing::MakePdf;
+using testing::PdfPage;
+using testing::PdfText;
+using testing::ScratchFolder;
+using testing::WriteBytes;
 
 std::string Fill(std::string_view page, const std::string& name = "intro.swf", int width = 360, int height = 270) {
   return FillPageTemplate(page, name, width, height);
@@ -88,6 +95,42 @@ TEST(TranscriptTest, HeadsEachSlideAndEscapesEveryText) {
             "<section>\n<h2 id=\"slide-text-3\">Slide 3 of 3</h2>\n<p>only text</p>\n</section>\n"
             "</details>");
   EXPECT_EQ(TranscriptHtml("Deck", {}), "");
+}
+
+// Read from a real PDF: a sentence wrapped over two lines is one paragraph
+// (a short list beside it stays apart), and the footer on every slide is
+// stated once, at the top. A slide's links and notes follow its lines.
+TEST(TranscriptTest, ReadsAsTextFromTheSlides) {
+  ScratchFolder folder;
+  const std::vector<PdfText> slide = {PdfText{60, 60, 36, "Lessons"},
+                                      PdfText{60, 140, 20, "Buses that are kept well use less fuel and"},
+                                      PdfText{60, 163, 20, "last longer."},
+                                      PdfText{60, 220, 20, "Oil"},
+                                      PdfText{60, 243, 20, "Brakes and tyres"},
+                                      PdfText{60, 266, 20, "Filters"},
+                                      PdfText{20, 520, 10, "Fleet Workshop 2004"}};
+  const std::vector<PdfText> other = {PdfText{60, 60, 36, "More"}, PdfText{60, 140, 20, "Something else"},
+                                      PdfText{20, 520, 10, "Fleet Workshop 2004"}};
+  WriteBytes(folder / "deck.pdf", MakePdf({PdfPage{}, PdfPage{}, PdfPage{}}, {slide, other, other}));
+  std::filesystem::create_directory(folder / "work");
+  std::vector<SlideText> slides;
+  SlideExportSettings settings;
+  settings.slideTexts = &slides;
+  ASSERT_EQ(ExportSlides(folder / "deck.pdf", folder / "work", settings), 3);
+  slides[0].links = {TextLink{"Fleet & more", "https://example.com/?a=1&b=2"}};
+  slides[0].notes = {"Ask about fuel."};
+  const std::string html = TranscriptHtml("d", slides);
+  EXPECT_EQ(Count(html, "<p class=\"every-slide\">On every slide: Fleet Workshop 2004</p>\n<section>"), 1u) << html;
+  EXPECT_EQ(Count(html, "Fleet Workshop"), 1u);
+  EXPECT_EQ(Count(html,
+                  "<h2 id=\"slide-text-1\">Slide 1 of 3: Lessons</h2>\n"
+                  "<p>Buses that are kept well use less fuel and last longer.</p>\n"
+                  "<p>Oil</p>\n<p>Brakes and tyres</p>\n<p>Filters</p>\n"
+                  "<ul class=\"links\" aria-label=\"Links of slide 1\">\n"
+                  "<li><a href=\"https://example.com/?a=1&amp;b=2\">Fleet &amp; more</a></li>\n</ul>\n"
+                  "<h3>Notes</h3>\n<p>Ask about fuel.</p>\n</section>"),
+            1u)
+      << html;
 }
 
 TEST(TranscriptTest, GoesOnlyWhereMarkupCanStand) {
