@@ -144,13 +144,23 @@ std::vector<Line> JoinLines(const std::vector<PlacedWord>& words) {
   return lines;
 }
 
+// A line that ends a sentence (. ! ? :) before one that starts with a
+// capital: two paragraphs may meet there, which geometry cannot tell, so
+// they stay apart.
+bool EndsSentence(const Line& above, const Line& line) {
+  const char last = above.text.empty() ? ' ' : above.text.back();
+  const auto first = static_cast<unsigned char>(line.text.empty() ? ' ' : line.text.front());
+  return (last == '.' || last == '!' || last == '?' || last == ':') && (std::isupper(first) || first >= 0x80);
+}
+
 // A slide's lines wrap where its text box ends, not where a sentence does.
 // Lines form a block when each starts no bullet, is in the same type and
 // font as the one above, starts where it starts, follows it closely
 // (paragraphs stand further apart) and is no table's row; the block's
 // widest line tells where its box ends. The block is one paragraph when the
 // first word of each of its lines would not have fitted at the end of the
-// line above; else (a list's items, short and long) its lines stay apart.
+// line above (but for sentence ends, EndsSentence); else (a list's items,
+// short and long) its lines stay apart.
 std::vector<Line> JoinParagraphs(std::vector<Line> lines) {
   constexpr double kSameSize = 0.05;  // of the type size
   constexpr double kLineGap = 0.3;    // of the upper line's height: more is a new paragraph
@@ -173,7 +183,7 @@ std::vector<Line> JoinParagraphs(std::vector<Line> lines) {
       const double firstWord = lines[i].firstRight - lines[i].left;
       wrapped = wrapped && lines[i - 1].right + kSpace * lines[i - 1].typeSize + firstWord > right;
     }
-    for (std::size_t i = first + 1; i < end; ++i) joinsAbove[i] = wrapped;
+    for (std::size_t i = first + 1; i < end; ++i) joinsAbove[i] = wrapped && !EndsSentence(lines[i - 1], lines[i]);
     first = end;
   }
   std::vector<Line> paragraphs;
