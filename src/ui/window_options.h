@@ -29,6 +29,11 @@ struct WindowOption {
 inline constexpr const char* kPlayerKey = "player";
 inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, OptionValue{"local", "beside the page"}};
 
+// Whether NAME.zip, a package for a learning platform (SCORM 1.2), is
+// written too. Stored as "off" or "on"; `quillet convert --scorm` is "on".
+inline constexpr const char* kPackageKey = "scorm";
+inline constexpr std::array kPackageValues{OptionValue{"off", "no"}, OptionValue{"on", "yes, NAME.zip too"}};
+
 // Whether the page's text of the slides holds the speaker notes, as
 // `quillet convert --notes` does.
 inline constexpr const char* kNotesKey = "notes";
@@ -39,6 +44,10 @@ inline constexpr std::array kWindowOptions{
                  "Where the page loads the Ruffle player from: unpkg.com, or a copy in the output folder's ruffle "
                  "folder, which plays with no internet once the folder is served.",
                  kPlayerValues},
+    WindowOption{kPackageKey, "Learning platform package",
+                 "Also writes a SCORM 1.2 package (NAME.zip) to upload to a learning platform such as Moodle: it "
+                 "reports the slide shown, resumes there and reports the deck completed once every slide was shown.",
+                 kPackageValues},
     WindowOption{kNotesKey, "Speaker notes",
                  "Whether the page's text of the slides holds each slide's speaker notes. Notes are often private, "
                  "so they are left out unless chosen here.",
