@@ -44,6 +44,34 @@ TEST(SlideExporterTest, PdfPagesBecomeNumberedPicturesAt72Dpi) {
   EXPECT_EQ(LoadPicture(folder / "work" / "Slide2.jpg").Width(), 961);  // fractional page sizes round to whole pixels
 }
 
+// A deck printed with its notes pages: N slides, then N portrait notes
+// pages, of which only the slides become pictures and the notes pages give
+// the notes. A PDF that does not hold that shape fails, naming the deck.
+TEST(SlideExporterTest, NotesPagesFollowTheSlidesOrTheDeckFails) {
+  ScratchFolder folder;
+  const PdfPage slide{720, 540, testing::PageColour(0)};
+  const PdfPage notes{540, 720, testing::PageColour(1)};
+  SlideExportSettings settings;
+  settings.notesPages = true;
+  std::vector<std::vector<std::string>> found;
+  settings.slideNotes = &found;
+  int pictures = 0;
+  const auto count = [&pictures](int, int, const std::string&) { ++pictures; };
+  WriteBytes(folder / "good.pdf",
+             MakePdf({slide, slide, notes, notes}, {{}, {}, {}, {testing::PdfText{60, 500, 12, "Thank the team"}}}));
+  EXPECT_EQ(RenderSlides(folder / "good.pdf", folder / "deck.odp", settings, count), 2);
+  EXPECT_EQ(pictures, 2);
+  EXPECT_EQ(found, (std::vector<std::vector<std::string>>{{}, {"Thank the team"}}));
+  WriteBytes(folder / "odd.pdf", MakePdf({slide, slide, notes}));
+  EXPECT_EQ(ErrorText([&] { RenderSlides(folder / "odd.pdf", folder / "deck.odp", settings, count); }),
+            "cannot tell the speaker notes of " + (folder / "deck.odp").string() +
+                " from its slides: LibreOffice printed 3 pages, not a notes page for each slide");
+  WriteBytes(folder / "flat.pdf", MakePdf({slide, slide, notes, slide}));
+  EXPECT_EQ(ErrorText([&] { RenderSlides(folder / "flat.pdf", folder / "deck.odp", settings, count); }),
+            "cannot tell the speaker notes of " + (folder / "deck.odp").string() +
+                " from its slides: page 4 of 4 should be a portrait notes page");
+}
+
 // A failing slide stops the export; the error is that of the first failing
 // slide in slide order, whatever the number of workers.
 TEST(SlideExporterTest, FirstFailingSlideInOrderIsTheError) {
