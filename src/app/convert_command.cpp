@@ -40,7 +40,8 @@ namespace {
 
 constexpr const char* kConvertUsage =
     "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--time-limit SECONDS]\n"
-    "                       [--open] [--quiet] [--files-from LIST [--null]] [--shard I/N] [--report FILE]\n"
+    "                       [--open] [--quiet]\n"
+    "                       [--files-from LIST [--null]] [--shard I/N] [--report FILE]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
