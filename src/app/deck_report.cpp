@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -81,7 +82,7 @@ void DeckReport::Add(const DeckOutcome& deck, const std::string& cause, double s
   std::error_code error;
   const std::uintmax_t bytes = converted ? std::filesystem::file_size(deck.outcome.movie, error) : 0;
   line["movie_bytes"] = converted && !error ? json(bytes) : json(nullptr);
-  line["seconds"] = static_cast<double>(static_cast<long long>(seconds * 1000 + 0.5)) / 1000;
+  line["seconds"] = static_cast<double>(std::llround(seconds * 1000)) / 1000;  // to the millisecond
   line["cause"] = converted ? json(nullptr) : json(cause);
   line["message"] = converted ? json(nullptr) : json(deck.error);
   WriteLine(Dumped(line));

@@ -92,8 +92,8 @@ class ArchivesTest : public ::testing::Test {
 
   // Nine small decks, some in folders, and their names in the list's order.
   std::vector<std::string> NineDecks() {
-    const std::vector<std::string> names = {"zeta.pdf",       "talks/intro.pdf", "Alpha.pdf", "talks/b.pdf", "c.pdf",
-                                            "old/2019 q.pdf", "d.pdf",           "e.pdf",     "talks/f.pdf"};
+    std::vector<std::string> names = {"zeta.pdf",       "talks/intro.pdf", "Alpha.pdf", "talks/b.pdf", "c.pdf",
+                                      "old/2019 q.pdf", "d.pdf",           "e.pdf",     "talks/f.pdf"};
     for (std::size_t i = 0; i < names.size(); ++i) Deck(names[i], static_cast<int>(i % 3) + 1, static_cast<int>(i));
     return names;
   }
