@@ -24,7 +24,10 @@ std::string SystemError() { return std::strerror(errno); }
 
 // A name beside the report, hidden, that no other process picks.
 std::filesystem::path TemporaryName(const std::filesystem::path& path) {
-  return path.parent_path() / ("." + path.filename().string() + "." + std::to_string(::getpid()) + ".partial");
+  std::string name = ".";
+  name += path.filename().string();
+  name += "." + std::to_string(::getpid()) + ".partial";
+  return path.parent_path() / name;
 }
 
 json OrNull(const std::filesystem::path& path) { return path.empty() ? json(nullptr) : json(path.string()); }

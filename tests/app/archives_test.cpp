@@ -48,7 +48,9 @@ std::vector<json> ReportLines(const std::filesystem::path& report) {
 std::set<std::string> ReportedDecks(const std::vector<json>& lines) {
   std::set<std::string> decks;
   for (const json& line : lines) {
-    if (line.contains("deck")) EXPECT_TRUE(decks.insert(line["deck"].get<std::string>()).second) << line;
+    if (line.contains("deck")) {
+      EXPECT_TRUE(decks.insert(line["deck"].get<std::string>()).second) << line;
+    }
   }
   return decks;
 }
@@ -127,12 +129,13 @@ TEST_F(ArchivesTest, SharesConvertEachDeckOnceAndMatchOneBatch) {
   std::vector<std::set<std::string>> shares;
   std::set<std::string> all;
   for (int i = 1; i <= 3; ++i) {
-    const std::vector<json> lines = ReportLines(decks_ / "shards" / ("r" + std::to_string(i) + ".jsonl"));
+    const std::string share = std::to_string(i);
+    const std::vector<json> lines = ReportLines(decks_ / "shards" / ("r" + share + ".jsonl"));
     shares.push_back(ReportedDecks(lines));
     EXPECT_EQ(lines.size(), 3u);  // the shares are even
     for (const json& line : lines) {
       EXPECT_EQ(line["outcome"], "converted") << line;
-      EXPECT_EQ(line["shard"], std::to_string(i) + "/3");
+      EXPECT_EQ(line["shard"], share + "/3");
       EXPECT_TRUE(all.insert(line["deck"].get<std::string>()).second) << "converted twice: " << line;
       const std::string movie = line["movie"].get<std::string>();
       EXPECT_EQ(line["movie_bytes"], std::filesystem::file_size(decks_ / movie)) << line;
