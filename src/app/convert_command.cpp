@@ -40,7 +40,7 @@ namespace {
 
 constexpr const char* kConvertUsage =
     "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--time-limit SECONDS]\n"
-    "                       [--open] [--quiet]\n"
+    "                       [--scorm] [--open] [--quiet]\n"
     "                       [--files-from LIST [--null]] [--shard I/N] [--report FILE]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
@@ -58,6 +58,9 @@ constexpr const char* kConvertUsage =
     "                     end LibreOffice when it has not printed a deck after SECONDS (default 600;\n"
     "                     N decks of a batch have N times as long, and at most one more for the\n"
     "                     decks tried again alone)\n"
+    "  --scorm            also write NAME.zip, a SCORM 1.2 package for a learning platform (Moodle,\n"
+    "                     Canvas, ...): the page reports the slide shown, resumes there and reports\n"
+    "                     the deck completed once every slide was shown; it carries the player\n"
     "  --open             open the page in the default browser afterwards\n"
     "  --quiet            print nothing but errors and warnings\n"
     "  --files-from LIST  also convert the decks named in the file LIST (- for standard input), one\n"
@@ -69,14 +72,15 @@ constexpr const char* kConvertUsage =
     "                     of decks with one output name, the first in that order keeps it and the\n"
     "                     others fail\n"
     "  --report FILE      write FILE: one JSON line for each deck, written as the deck is done (deck,\n"
-    "                     outcome, page, movie, script, slides, movie_bytes, seconds, cause, message,\n"
-    "                     shard); FILE appears at the end, also after an interruption, which its last\n"
-    "                     line then tells\n"
+    "                     outcome, shard, page, movie, script, package, slides, movie_bytes, seconds,\n"
+    "                     cause, message); FILE appears at the end, also after an interruption, which\n"
+    "                     its last line then tells\n"
     "  -h, --help         show this help\n"
     "\n"
     "Converting needs LibreOffice Impress (package libreoffice-impress-nogui) for every deck but PDF files.\n"
     "The page loads its player, Ruffle, from the internet (unpkg.com).\n"
-    "Existing NAME.swf, NAME.swf.js and NAME.html in DIR are replaced, once the new ones are complete.\n"
+    "Existing NAME.swf, NAME.swf.js, NAME.html (and NAME.zip) in DIR are replaced, once the new ones\n"
+    "are complete.\n"
     "\n"
     "Exit status: 0 when every output is written, 1 when the conversion (or any deck of several)\n"
     "failed, 2 for a usage error, 130 when interrupted.\n";
@@ -91,6 +95,7 @@ struct ConvertOptions {
   int sizeDivisor = 2;
   PlayerSource player = PlayerSource::kOnline;
   int timeLimitSeconds = 600;
+  bool learningPackage = false;
   bool open = false;
   bool quiet = false;
   bool help = false;
@@ -146,6 +151,7 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   parser.add_option("--size", size);
   parser.add_option("--player", player);
   parser.add_option("--time-limit", timeLimit);
+  parser.add_flag("--scorm", options.learningPackage);
   parser.add_flag("--open", options.open);
   parser.add_flag("-q,--quiet", options.quiet);
   parser.add_option("--files-from", filesFrom);
@@ -265,12 +271,15 @@ class TerminalObserver : public ConversionObserver {
   std::chrono::steady_clock::time_point deckStart_;
 };
 
+void PrintWritten(const ConversionOutcome& outcome) {
+  std::cout << "Page:  " << outcome.page.string() << "\n"
+            << "Movie: " << outcome.movie.string() << "\n";
+  if (!outcome.package.empty()) std::cout << "Package: " << outcome.package.string() << "\n";
+}
+
 void PrintWritten(const std::vector<DeckOutcome>& decks, bool quiet) {
   if (quiet) return;
-  for (const DeckOutcome& deck : decks) {
-    std::cout << "Page:  " << deck.outcome.page.string() << "\n"
-              << "Movie: " << deck.outcome.movie.string() << "\n";
-  }
+  for (const DeckOutcome& deck : decks) PrintWritten(deck.outcome);
 }
 
 // "Written before the cancel: 2 of 5 decks (a.ppt, b.ppt)." after a
@@ -430,6 +439,7 @@ int RunConvertPart(int argc, char** argv) {
     ConversionSetup setup;
     setup.programFolder = ProgramFolder();
     setup.player = options.player;
+    setup.learningPackage = options.learningPackage;
     setup.exportTimeLimitSeconds = options.timeLimitSeconds;
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
@@ -443,8 +453,8 @@ int RunConvertPart(int argc, char** argv) {
     const ConversionOutcome outcome =
         ConvertPresentation(job, options.decks.front(), outputFolder, setup, observer, cancel);
     if (!options.quiet) {
-      std::cout << "Page:  " << outcome.page.string() << "\n"
-                << "Movie: " << outcome.movie.string() << std::endl;
+      PrintWritten(outcome);
+      std::cout << std::flush;
     }
   } catch (const BatchCancelled& cancelled) {
     observer.ClearLine();

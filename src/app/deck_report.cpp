@@ -26,7 +26,9 @@ std::string SystemError() { return std::strerror(errno); }
 std::filesystem::path TemporaryName(const std::filesystem::path& path) {
   std::string name = ".";
   name += path.filename().string();
-  name += "." + std::to_string(::getpid()) + ".partial";
+  name += '.';
+  name += std::to_string(::getpid());
+  name += ".partial";
   return path.parent_path() / name;
 }
 
@@ -81,6 +83,7 @@ void DeckReport::Add(const DeckOutcome& deck, const std::string& cause, double s
   line["page"] = converted ? OrNull(deck.outcome.page) : json(nullptr);
   line["movie"] = converted ? OrNull(deck.outcome.movie) : json(nullptr);
   line["script"] = converted ? OrNull(deck.outcome.script) : json(nullptr);
+  line["package"] = converted ? OrNull(deck.outcome.package) : json(nullptr);  // with --scorm
   line["slides"] = converted ? json(deck.outcome.slideCount) : json(nullptr);
   std::error_code error;
   const std::uintmax_t bytes = converted ? std::filesystem::file_size(deck.outcome.movie, error) : 0;

@@ -73,13 +73,18 @@ struct ConversionSetup {
   // player's files that come with Quillet are put in OUTPUT/ruffle first (a
   // missing set fails the conversion before anything is exported).
   PlayerSource player = PlayerSource::kOnline;
+  // Also NAME.zip, a package for a learning platform (SCORM 1.2): the page
+  // written for it, the movie, its script and the player's files that come
+  // with Quillet. The page beside it is the ordinary one.
+  bool learningPackage = false;
 };
 
 struct ConversionOutcome {
-  std::filesystem::path movie;   // NAME.swf
-  std::filesystem::path script;  // NAME.swf.js
-  std::filesystem::path page;    // NAME.html
-  int width = 0;                 // W, H: the frame in pixels
+  std::filesystem::path movie;    // NAME.swf
+  std::filesystem::path script;   // NAME.swf.js
+  std::filesystem::path page;     // NAME.html
+  std::filesystem::path package;  // NAME.zip, when asked for
+  int width = 0;                  // W, H: the frame in pixels
   int height = 0;
   int slideCount = 0;
 };

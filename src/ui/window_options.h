@@ -29,11 +29,20 @@ struct WindowOption {
 inline constexpr const char* kPlayerKey = "player";
 inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, OptionValue{"local", "beside the page"}};
 
+// Whether NAME.zip, a package for a learning platform (SCORM 1.2), is
+// written too. Stored as "off" or "on"; `quillet convert --scorm` is "on".
+inline constexpr const char* kPackageKey = "scorm";
+inline constexpr std::array kPackageValues{OptionValue{"off", "no"}, OptionValue{"on", "yes, NAME.zip too"}};
+
 inline constexpr std::array kWindowOptions{
     WindowOption{kPlayerKey, "Player",
                  "Where the page loads the Ruffle player from: unpkg.com, or a copy in the output folder's ruffle "
                  "folder, which plays with no internet once the folder is served.",
                  kPlayerValues},
+    WindowOption{kPackageKey, "Learning platform package",
+                 "Also writes a SCORM 1.2 package (NAME.zip) to upload to a learning platform such as Moodle: it "
+                 "reports the slide shown, resumes there and reports the deck completed once every slide was shown.",
+                 kPackageValues},
 };
 inline constexpr int kWindowOptionCount = static_cast<int>(kWindowOptions.size());
 

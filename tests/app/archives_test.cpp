@@ -187,6 +187,7 @@ TEST_F(ArchivesTest, ReportTellsWhatBecameOfEachDeck) {
   EXPECT_EQ(a["outcome"], "converted");
   EXPECT_EQ(a["page"], "out/a.html");
   EXPECT_EQ(a["script"], "out/a.swf.js");
+  EXPECT_TRUE(a["package"].is_null());
   EXPECT_EQ(a["slides"], 2);
   EXPECT_EQ(a["movie_bytes"], std::filesystem::file_size(decks_ / "out/a.swf"));
   EXPECT_TRUE(a["seconds"].is_number() && a["seconds"].get<double>() > 0) << a;

@@ -99,7 +99,7 @@ class WindowDesktopTests : public QObject {
     QCOMPARE(third->form->Job().m_SizeDivisor, 3);
   }
 
-  // The player, chosen from the keyboard alone in the Options panel: kept
+  // The player and the package, chosen from the keyboard alone in the Options panel: kept
   // under the key and value the window has always stored, shown again by
   // the next run and handed to its conversion.
   void optionsPanelChoiceIsRememberedAndConverted() {
@@ -133,20 +133,30 @@ class WindowDesktopTests : public QObject {
       QVERIFY(local->isChecked());
       QCOMPARE(QApplication::focusWidget(), local);
       QCOMPARE(settings.value(QStringLiteral("player")).toString(), QStringLiteral("local"));
-      // Tab leaves the group for Done; Escape closes the panel.
+      // Tab leaves the group for the next one's choice, the package's, which
+      // Right turns on; the last group's Tab goes to Done. Escape closes the
+      // panel.
       QTest::keyClick(local, Qt::Key_Tab);
+      auto* package = Child<QAbstractButton>(*panel, "scorm.on");
+      QCOMPARE(QApplication::focusWidget(), Child(*panel, "scorm.off"));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+      QVERIFY(package->isChecked());
+      QCOMPARE(settings.value(QStringLiteral("scorm")).toString(), QStringLiteral("on"));
+      QTest::keyClick(package, Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), Child(*panel, "ButtonDone"));
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
       QVERIFY(WaitUntil([&] { return panel.isNull(); }));
     }
 
     quillet::PlayerSource player = quillet::PlayerSource::kOnline;
+    bool learningPackage = false;
     int conversions = 0;
     auto second =
         Open(scratch.path(), &settings,
              [&](quillet::JobState&, const std::string&, const std::string&, const quillet::ConversionSetup& setup,
                  quillet::ConversionObserver&, const quillet::CancelFlag&) {
                player = setup.player;
+               learningPackage = setup.learningPackage;
                ++conversions;
                return quillet::ConversionOutcome{};
              });
@@ -158,6 +168,7 @@ class WindowDesktopTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(WaitUntil([&] { return conversions == 1 && !form.IsConverting(); }));
     QCOMPARE(player, quillet::PlayerSource::kBesidePage);
+    QVERIFY(learningPackage);
   }
 
   // `quillet DECK` from the deck's folder: the window shows the full path.
