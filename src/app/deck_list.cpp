@@ -83,9 +83,12 @@ std::vector<ShareDeck> TakeShare(std::vector<std::string> decks, const Shard& sh
     if (!name.empty()) {
       const auto [first, isFirst] = firstOfName.emplace(name, i);
       if (!isFirst) {
-        const std::size_t owner = first->second % shard.count + 1;
-        refusal = "cannot convert " + decks[i] + ": " + decks[first->second] + " (share " + std::to_string(owner) +
-                  "/" + std::to_string(shard.count) + ") is converted to " + outputFolder + "/" + name + ".swf already";
+        const std::string owner =
+            "share " + std::to_string(first->second % shard.count + 1) + "/" + std::to_string(shard.count);
+        refusal = decks[first->second] == decks[i]
+                      ? "cannot convert " + decks[i] + " twice: it is listed again, and " + owner + " converts it"
+                      : "cannot convert " + decks[i] + ": " + decks[first->second] + " (" + owner +
+                            ") is converted to " + outputFolder + "/" + name + ".swf already";
       }
     }
     if (i % shard.count + 1 == shard.index) share.push_back(ShareDeck{decks[i], refusal});

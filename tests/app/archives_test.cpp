@@ -232,7 +232,8 @@ TEST_F(ArchivesTest, InterruptedRunLeavesItsReportSayingSo) {
 
 // A list on standard input, NUL-separated, with names holding spaces and new
 // lines; a list of lines skips blank ones and drops a line's carriage
-// return; what cannot be a list or a share is a usage error.
+// return; a deck listed twice is converted once; what cannot be a list or a
+// share is a usage error.
 TEST_F(ArchivesTest, ListsAndSharesAreReadAsWritten) {
   Deck("my talk.pdf", 1);
   Deck("two\nlines.pdf", 2);
@@ -250,6 +251,13 @@ TEST_F(ArchivesTest, ListsAndSharesAreReadAsWritten) {
   const CommandRun lines = Shell("quillet convert --files-from list.txt -o lines");
   EXPECT_EQ(lines.exitCode, 0) << lines.err;
   EXPECT_EQ(lines.out.substr(lines.out.rfind('\n', lines.out.size() - 2) + 1), "2 of 2 decks converted, 0 failed.\n");
+
+  WriteBytes(decks_ / "twice.txt", "my talk.pdf\nmy talk.pdf\n");
+  const CommandRun twice = Shell("quillet convert --files-from twice.txt --shard 2/2 -o twice");
+  EXPECT_EQ(twice.exitCode, 1);
+  EXPECT_NE(twice.err.find("cannot convert my talk.pdf twice: it is listed again, and share 1/2 converts it"),
+            std::string::npos)
+      << twice.err;
 
   WriteBytes(decks_ / "nul.txt", std::string("my talk.pdf\0", 12));
   WriteBytes(decks_ / "empty.txt", "\n\n");
