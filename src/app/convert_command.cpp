@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -33,8 +34,8 @@ namespace quillet::app {
 namespace {
 
 constexpr const char* kConvertUsage =
-    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--time-limit SECONDS]\n"
-    "                       [--open] [--quiet]\n"
+    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big|hd] [--quality N] [--player online|local]\n"
+    "                       [--advance SECONDS] [--time-limit SECONDS] [--open] [--quiet]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
@@ -43,10 +44,15 @@ constexpr const char* kConvertUsage =
     "Options:\n"
     "  -o, --output DIR   write into DIR (default: the current folder); DIR is created when its\n"
     "                     parent folder exists\n"
-    "  --size SIZE        small (a third of the slide size), medium (half, the default) or big (full)\n"
+    "  --size SIZE        small (a third of the slide size), medium (half, the default), big (full)\n"
+    "                     or hd (each slide fitted into 1920 x 1080, for full screen)\n"
+    "  --quality N        the slide pictures' JPEG quality, 1 to 100 (default 100; at hd, 95)\n"
     "  --player WHERE     where the page loads the Ruffle player from: online (unpkg.com, the\n"
     "                     default) or local (copied into DIR/ruffle, so the folder plays with no\n"
     "                     internet once served from a web server)\n"
+    "  --advance SECONDS  go on to the next slide by itself every SECONDS (the last back to the\n"
+    "                     first), for a screen nobody attends; a key or a click restarts the wait;\n"
+    "                     0 (the default) never\n"
     "  --time-limit SECONDS\n"
     "                     end LibreOffice when it has not printed a deck after SECONDS (default 600;\n"
     "                     N decks of a batch have N times as long, and at most one more for the\n"
@@ -70,6 +76,9 @@ struct ConvertOptions {
   std::vector<std::string> decks;
   std::string outputFolder;
   int sizeDivisor = 2;
+  bool fullHd = false;
+  int quality = 0;
+  int advanceSeconds = 0;
   PlayerSource player = PlayerSource::kOnline;
   int timeLimitSeconds = 600;
   bool open = false;
@@ -94,26 +103,48 @@ std::string OneLine(std::string text) {
 std::optional<int> DivisorForSize(const std::string& size) {
   if (size == "small") return 3;
   if (size == "medium") return 2;
-  if (size == "big") return 1;
+  if (size == "big" || size == "hd") return 1;
   return std::nullopt;
 }
 
-// A whole number of seconds from 1 to a day.
-int TimeLimit(const std::string& text) {
-  constexpr int kLongest = 24 * 60 * 60;
+// A whole number from `least` to `most` given to `option`, else a usage
+// error that says what `option` takes.
+int WholeNumber(const std::string& option, const std::string& text, int least, int most, const std::string& unit) {
   const bool digits = !text.empty() && text.size() <= 6 &&
                       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-  const int seconds = digits ? std::stoi(text) : 0;
-  if (seconds < 1 || seconds > kLongest) {
-    throw UsageError("--time-limit must be a whole number of seconds from 1 to " + std::to_string(kLongest) +
-                     ", not '" + text + "'");
+  const int number = digits ? std::stoi(text) : -1;
+  if (number < least || number > most) {
+    throw UsageError(option + " must be a whole number" + unit + " from " + std::to_string(least) + " to " +
+                     std::to_string(most) + ", not '" + text + "'");
   }
-  return seconds;
+  return number;
+}
+
+// A whole number of seconds from 1 to a day.
+int TimeLimit(const std::string& text) { return WholeNumber("--time-limit", text, 1, 24 * 60 * 60, " of seconds"); }
+
+// "1.3 MB", "870.2 KB" or "512 bytes": MB and KB of 1,000,000 and 1,000 bytes.
+std::string Weight(std::uintmax_t bytes) {
+  char text[32];
+  if (bytes >= 1000 * 1000) {
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  } else if (bytes >= 1000) {
+    std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1e3);
+  } else {
+    std::snprintf(text, sizeof text, "%ju bytes", bytes);
+  }
+  return text;
+}
+
+// "Movie: PATH (12 slides, 1.3 MB)".
+std::string MovieLine(const ConversionOutcome& outcome) {
+  return "Movie: " + outcome.movie.string() + " (" + std::to_string(outcome.slideCount) +
+         (outcome.slideCount == 1 ? " slide, " : " slides, ") + Weight(outcome.movieBytes) + ")";
 }
 
 ConvertOptions ParseOptions(int argc, char** argv) {
   ConvertOptions options;
-  std::optional<std::string> output, size, player, timeLimit;
+  std::optional<std::string> output, size, player, timeLimit, quality, advance;
   CLI::App parser;
   SetUpParser(parser);
   parser.add_flag("-h,--help", options.help);
@@ -121,6 +152,8 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   parser.add_option("--size", size);
   parser.add_option("--player", player);
   parser.add_option("--time-limit", timeLimit);
+  parser.add_option("--quality", quality);
+  parser.add_option("--advance", advance);
   parser.add_flag("--open", options.open);
   parser.add_flag("-q,--quiet", options.quiet);
   parser.add_option("decks", options.decks);
@@ -137,8 +170,9 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   }
   if (size) {
     const std::optional<int> divisor = DivisorForSize(*size);
-    if (!divisor) throw UsageError("--size must be small, medium or big, not '" + *size + "'");
+    if (!divisor) throw UsageError("--size must be small, medium, big or hd, not '" + *size + "'");
     options.sizeDivisor = *divisor;
+    options.fullHd = *size == "hd";
   }
   if (player) {
     if (*player == "online") {
@@ -150,6 +184,8 @@ ConvertOptions ParseOptions(int argc, char** argv) {
     }
   }
   if (timeLimit) options.timeLimitSeconds = TimeLimit(*timeLimit);
+  if (quality) options.quality = WholeNumber("--quality", *quality, 1, 100, "");
+  if (advance) options.advanceSeconds = WholeNumber("--advance", *advance, 0, 24 * 60 * 60, " of seconds");
   if (options.decks.empty()) throw UsageError("no presentation given");
   return options;
 }
@@ -207,8 +243,7 @@ class TerminalObserver : public ConversionObserver {
 void PrintWritten(const std::vector<DeckOutcome>& decks, bool quiet) {
   if (quiet) return;
   for (const DeckOutcome& deck : decks) {
-    std::cout << "Page:  " << deck.outcome.page.string() << "\n"
-              << "Movie: " << deck.outcome.movie.string() << "\n";
+    std::cout << "Page:  " << deck.outcome.page.string() << "\n" << MovieLine(deck.outcome) << "\n";
   }
 }
 
@@ -310,6 +345,9 @@ int RunConvertPart(int argc, char** argv) {
     setup.programFolder = ProgramFolder();
     setup.player = options.player;
     setup.exportTimeLimitSeconds = options.timeLimitSeconds;
+    setup.fullHd = options.fullHd;
+    setup.quality = options.quality;
+    setup.advanceSeconds = options.advanceSeconds;
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
     CreateOutputFolder(outputFolder);
@@ -321,8 +359,7 @@ int RunConvertPart(int argc, char** argv) {
     const ConversionOutcome outcome =
         ConvertPresentation(job, options.decks.front(), outputFolder, setup, observer, cancel);
     if (!options.quiet) {
-      std::cout << "Page:  " << outcome.page.string() << "\n"
-                << "Movie: " << outcome.movie.string() << std::endl;
+      std::cout << "Page:  " << outcome.page.string() << "\n" << MovieLine(outcome) << std::endl;
     }
   } catch (const BatchCancelled& cancelled) {
     observer.ClearLine();

@@ -57,6 +57,15 @@ int CheckedDivisor(std::int32_t divisor) {
   return divisor;
 }
 
+void CheckSetup(const ConversionSetup& setup) {
+  if (setup.quality < 0 || setup.quality > 100) {
+    throw Error(kGeneral, "the picture quality must be 1 to 100, not " + std::to_string(setup.quality));
+  }
+  if (setup.advanceSeconds < 0) {
+    throw Error(kGeneral, "the seconds between slides cannot be negative: " + std::to_string(setup.advanceSeconds));
+  }
+}
+
 void CheckDeck(const std::string& deck) {
   if (deck.empty()) throw Error(kGeneral, "Please select the PowerPoint file.");
   const FileCheck check = CheckFile(deck);
@@ -265,13 +274,19 @@ struct RescaledSlides {
 // printed to that PDF already.
 RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& folder, const std::filesystem::path& pdf,
                                 const ConversionSetup& setup, ConversionObserver& observer, const CancelFlag& cancel) {
-  const int divisor = job.m_SizeDivisor;
+  const int divisor = setup.fullHd ? 1 : job.m_SizeDivisor;
+  SlideEncoding encoding = setup.fullHd ? kHdEncoding : SlideEncoding{};
+  if (setup.quality != 0) encoding.quality = setup.quality;
   const int workers =
       setup.workers > 0 ? setup.workers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::unique_ptr<cJpeg>> encoders;
   for (int worker = 0; worker < workers; ++worker) encoders.push_back(std::make_unique<cJpeg>());
   SlideExportSettings exportSettings = ExportSettings(setup, observer, cancel);
   exportSettings.workers = workers;
+  if (setup.fullHd) {
+    exportSettings.fitWidth = kHdWidth;
+    exportSettings.fitHeight = kHdHeight;
+  }
   exportSettings.progress = [&job, &observer](int done, int count) {
     job.m_Percent = ProgressPercent(done - 1, count);
     observer.ShowProgress(job.m_Percent, done, count);
@@ -283,11 +298,11 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
   const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
     cJpeg& encoder = *encoders[static_cast<std::size_t>(worker)];
     if (number == 1) {
-      frame.Set(RescaleSlide(jpeg, slideFile(number), divisor, encoder));
+      frame.Set(RescaleSlide(jpeg, slideFile(number), divisor, encoder, std::nullopt, encoding));
       return;
     }
     const std::optional<PictureSize> known = frame.Get();
-    const PictureSize size = RescaleSlide(jpeg, slideFile(number), divisor, encoder, known);
+    const PictureSize size = RescaleSlide(jpeg, slideFile(number), divisor, encoder, known, encoding);
     if (!known) frame.Keep(number, jpeg, size);
   };
   try {
@@ -300,7 +315,7 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
     throw ConversionCancelled();
   }
   for (const FirstSlideFrame::Kept& misfit : frame.TakeMisfits()) {
-    RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get());
+    RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get(), encoding);
   }
   // The frame is the first picture's size (Slide1.jpg), which its rescaling
   // measured: no need to decode the file again.
@@ -312,9 +327,9 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
 
 // The movie, its script and the page, each written whole under a temporary
 // name, then all three put in place together, or none.
-void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideShowMovie& movie, PictureSize frame,
-                  const std::vector<SlideText>& texts, const ConversionSetup& setup, ConversionObserver& observer,
-                  const CancelFlag& cancel) {
+std::size_t WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideShowMovie& movie,
+                         PictureSize frame, const std::vector<SlideText>& texts, const ConversionSetup& setup,
+                         ConversionObserver& observer, const CancelFlag& cancel) {
   try {
     const std::vector<std::uint8_t> movieBytes = movie.Bytes();
     const std::string_view movieView(reinterpret_cast<const char*>(movieBytes.data()), movieBytes.size());
@@ -336,6 +351,7 @@ void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideSh
       PlacePlayerBesidePage(FindPlayerFiles(setup.programFolder), outputFolder);
     ThrowIfCancelled(cancel);
     CommitTogether({&movieFile, &scriptFile, &pageFile});
+    return movieBytes.size();
   } catch (const FileWriteError& error) {
     throw Error(kGeneral, error.what(), FailureCause::kOutputFolder);
   }
@@ -364,7 +380,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   movie.BuildFrames(width, height, pictures);
   ThrowIfCancelled(cancel);
   slides.texts.resize(listSlide.size());
-  WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);
+  const std::size_t movieBytes = WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);
 
   observer.ClearProgress();
   observer.ConversionComplete();
@@ -377,6 +393,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   outcome.width = slides.frame.width;
   outcome.height = slides.frame.height;
   outcome.slideCount = static_cast<int>(listSlide.size());
+  outcome.movieBytes = movieBytes;
   return outcome;
 }
 
@@ -431,6 +448,7 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   // 1. Read the job and name the outputs. Everything a user can get wrong is
   // checked before any slide is exported.
   CheckedDivisor(job.m_SizeDivisor);
+  CheckSetup(setup);
   CheckOutputFolder(outputFolder);
   const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
   CheckNotProgramFiles(outputs, job.m_SwfPath, ProgramOwnFiles(setup.programFolder));
@@ -453,6 +471,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
                                               int sizeDivisor, const ConversionSetup& setup,
                                               ConversionObserver& observer, const CancelFlag& cancel) {
   CheckedDivisor(sizeDivisor);
+  CheckSetup(setup);
   CheckOutputFolder(outputFolder);
   if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);

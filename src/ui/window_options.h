@@ -29,11 +29,21 @@ struct WindowOption {
 inline constexpr const char* kPlayerKey = "player";
 inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, OptionValue{"local", "beside the page"}};
 
+// Whether the slides are drawn for full screen (quillet convert --size hd),
+// which takes the place of the size chosen with the skin's three dots.
+inline constexpr const char* kFullScreenKey = "fullscreen";
+inline constexpr std::array kFullScreenValues{OptionValue{"no", "the size chosen above"},
+                                              OptionValue{"hd", "full HD (1920 x 1080)"}};
+
 inline constexpr std::array kWindowOptions{
     WindowOption{kPlayerKey, "Player",
                  "Where the page loads the Ruffle player from: unpkg.com, or a copy in the output folder's ruffle "
                  "folder, which plays with no internet once the folder is served.",
                  kPlayerValues},
+    WindowOption{kFullScreenKey, "Slide size",
+                 "Full HD draws every slide to fill a 1920 x 1080 screen (a 4:3 slide at 1440 x 1080), sharp in "
+                 "full screen, at a few times the weight of big.",
+                 kFullScreenValues},
 };
 inline constexpr int kWindowOptionCount = static_cast<int>(kWindowOptions.size());
 

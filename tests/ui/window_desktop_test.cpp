@@ -133,20 +133,29 @@ class WindowDesktopTests : public QObject {
       QVERIFY(local->isChecked());
       QCOMPARE(QApplication::focusWidget(), local);
       QCOMPARE(settings.value(QStringLiteral("player")).toString(), QStringLiteral("local"));
-      // Tab leaves the group for Done; Escape closes the panel.
+      // Tab leaves the group for the next one, then for Done; Escape closes
+      // the panel.
       QTest::keyClick(local, Qt::Key_Tab);
+      auto* fullHd = Child<QAbstractButton>(*panel, "fullscreen.hd");
+      QCOMPARE(QApplication::focusWidget(), Child(*panel, "fullscreen.no"));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+      QVERIFY(fullHd->isChecked());
+      QCOMPARE(settings.value(QStringLiteral("fullscreen")).toString(), QStringLiteral("hd"));
+      QTest::keyClick(fullHd, Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), Child(*panel, "ButtonDone"));
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
       QVERIFY(WaitUntil([&] { return panel.isNull(); }));
     }
 
     quillet::PlayerSource player = quillet::PlayerSource::kOnline;
+    bool fullHd = false;
     int conversions = 0;
     auto second =
         Open(scratch.path(), &settings,
              [&](quillet::JobState&, const std::string&, const std::string&, const quillet::ConversionSetup& setup,
                  quillet::ConversionObserver&, const quillet::CancelFlag&) {
                player = setup.player;
+               fullHd = setup.fullHd;
                ++conversions;
                return quillet::ConversionOutcome{};
              });
@@ -158,6 +167,7 @@ class WindowDesktopTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(WaitUntil([&] { return conversions == 1 && !form.IsConverting(); }));
     QCOMPARE(player, quillet::PlayerSource::kBesidePage);
+    QVERIFY(fullHd);
   }
 
   // `quillet DECK` from the deck's folder: the window shows the full path.
