@@ -123,16 +123,13 @@ int WholeNumber(const std::string& option, const std::string& text, int least, i
 // A whole number of seconds from 1 to a day.
 int TimeLimit(const std::string& text) { return WholeNumber("--time-limit", text, 1, 24 * 60 * 60, " of seconds"); }
 
-// "1.3 MB", "870.2 KB" or "512 bytes": MB and KB of 1,000,000 and 1,000 bytes.
+// "1.3 MB" from a megabyte on, else "870.2 KB": MB and KB of 1,000,000 and
+// 1,000 bytes, one decimal.
 std::string Weight(std::uintmax_t bytes) {
   char text[32];
-  if (bytes >= 1000 * 1000) {
-    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-  } else if (bytes >= 1000) {
-    std::snprintf(text, sizeof text, "%.1f KB", static_cast<double>(bytes) / 1e3);
-  } else {
-    std::snprintf(text, sizeof text, "%ju bytes", bytes);
-  }
+  const bool megabytes = bytes >= 1000 * 1000;
+  std::snprintf(text, sizeof text, megabytes ? "%.1f MB" : "%.1f KB",
+                static_cast<double>(bytes) / (megabytes ? 1e6 : 1e3));
   return text;
 }
 

@@ -388,7 +388,7 @@ MovieFile Movie::Assemble() const {
 std::vector<std::uint8_t> Movie::Encode() const {
   const MovieFile movie = Assemble();
   try {
-    return EncodeMovie(movie);
+    return CompressMovie(EncodeMovie(movie));
   } catch (const quillet::Error& error) {
     Fail("WriteMovie", error.what());
   }

@@ -74,8 +74,8 @@ TEST_P(SlideShow, TagsPerFrameMatchTheCallSequence) {
     EXPECT_EQ(frames[a], a == 0 ? kFirstFrame : kLaterFrame) << "frame " << a << "\n" << swf_test::DumpMovie(bytes);
   EXPECT_EQ(frames.back(), std::vector<std::string>{"End"});
 
-  // Header: FWS, version 10, frame 20 W x 20 H twips, 24 fps, one frame per slide.
-  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "FWS");
+  // Header: CWS, version 10, frame 20 W x 20 H twips, 24 fps, one frame per slide.
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "CWS");
   EXPECT_EQ(bytes[3], 10);
   const MovieFile model = built.LibraryMovie().Assemble();
   EXPECT_EQ(model.frameSize,
