@@ -61,8 +61,10 @@ void CheckSetup(const ConversionSetup& setup) {
   if (setup.quality < 0 || setup.quality > 100) {
     throw Error(kGeneral, "the picture quality must be 1 to 100, not " + std::to_string(setup.quality));
   }
-  if (setup.advanceSeconds < 0) {
-    throw Error(kGeneral, "the seconds between slides cannot be negative: " + std::to_string(setup.advanceSeconds));
+  constexpr int kDay = 24 * 60 * 60;
+  if (setup.advanceSeconds < 0 || setup.advanceSeconds > kDay) {
+    throw Error(kGeneral, "the seconds between slides must be 0 to " + std::to_string(kDay) + ", not " +
+                              std::to_string(setup.advanceSeconds));
   }
 }
 
@@ -339,8 +341,11 @@ std::size_t WriteOutputs(const JobState& job, const DeckOutputs& outputs, const 
     scriptFile.Write(MovieScript(outputs.movieFileName, movieView));
     PendingFile pageFile(outputs.pagePath);
     const std::string transcript = TranscriptHtml(outputs.baseName, texts);
-    pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName, frame.width,
-                                    frame.height, transcript, setup.player) +
+    // The page draws an hd movie at most at half its size, so that a screen
+    // of two pixels to the point shows it sharp; full screen shows it whole.
+    const int shown = setup.fullHd ? 2 : 1;
+    pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName,
+                                    frame.width / shown, frame.height / shown, transcript, setup.player) +
                    "\r\n");
     // Another conversion to the same names commits its whole set before or
     // after this one, never in between.
@@ -373,6 +378,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   const auto height = static_cast<float>(slides.frame.height);
   SlideShowMovie movie;
   movie.SetUpFrame(width, height);
+  movie.SetAdvance(setup.advanceSeconds);
   const std::vector<std::string> listSlide = OrderSlides(fileJpg);
   std::vector<std::string> pictures;
   pictures.reserve(listSlide.size());

@@ -59,6 +59,7 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     firstAction.MakeActionGotoFrame(0);
     lastAction.MakeActionGotoFrame(slideCount - 1);
     startAction.MakeActionGotoFrameOfVariable(kStartVariable, slideCount);
+    if (advanceSeconds > 0) advanceAction.MakeActionAdvanceEvery(advanceSeconds * 1000);
   }
   for (int a = 0; a < slideCount; ++a) {
     nextShape.MakePolygon(frameWidth - 500, frameHeight - 550);
@@ -104,6 +105,7 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     slideAction.MakeActionGetURL(kSlideCommand, std::to_string(a + 1));
     movie.AddAction(slideAction);
     if (a == 0) movie.AddAction(startAction);
+    if (a == 0 && advanceSeconds > 0) movie.AddAction(advanceAction);
     if (a > 0) {
       movie.RemoveObject(pictureButton);
       movie.RemoveObject(counterText);
