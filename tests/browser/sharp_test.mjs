@@ -8,7 +8,11 @@
 //     #20: before it has loaded the page shows the bar over the stage (not an
 //     empty box), and once loaded the bar goes and slide 20 is told;
 //   - kiosk: a movie made with --advance 1 shows slide 2 about a second
-//     after slide 1 and slide 3 about a second later, with no key pressed.
+//     after slide 1 and slide 3 about a second later, with no key pressed;
+//   - a player whose element is never upgraded (as WebKitGTK does with
+//     Ruffle 0.6.0): the bar, then, after the page's 20 s of patience, the
+//     sentence that this browser could not start the player, the slides'
+//     text opened below.
 // With --shots DIR, the test keeps its screenshots there.
 //
 // Usage: node sharp_test.mjs --quillet PATH/quillet --work DIR [--shots DIR]
@@ -163,6 +167,24 @@ const steps = [
     } finally {
       await page.close();
       await kiosk.close();
+    }
+  }],
+  ['a player that never starts gets a sentence, not an empty stage', async () => {
+    const page = await browser.newPage({ width: 800, height: 600 });
+    try {
+      // As in WebKitGTK: Ruffle's script runs, but its elements are never
+      // upgraded into players.
+      await page.addInitScript(() => { window.customElements.define = () => {}; });
+      await page.goto(`${server.url}/deck.html`);
+      const waiting = await page.evaluate(() => !document.getElementById('loading').hidden);
+      if (!waiting) throw new Error('no bar while the player does not start');
+      const said = await waitFor(() => page.evaluate(() => {
+        const note = document.getElementById('note');
+        return note.hidden ? null : { text: note.textContent, open: document.getElementById('slide-text').open };
+      }), 'the sentence', 30000);
+      if (!/could not start the Ruffle player/.test(said.text) || !said.open) throw new Error(`the page said ${JSON.stringify(said)}`);
+    } finally {
+      await page.close();
     }
   }],
 ];
