@@ -6,7 +6,8 @@
 //     page sideways;
 //   - loading: a 20-slide hd movie at quality 40, served slowly, opened at
 //     #20: before it has loaded the page shows the bar over the stage (not an
-//     empty box), and once loaded the bar goes and slide 20 is told;
+//     empty box), and once loaded the bar goes and slide 20 is told; the
+//     1440 px wide movie shows at half, 720 px;
 //   - kiosk: a movie made with --advance 1 shows slide 2 about a second
 //     after slide 1 and slide 3 about a second later, with no key pressed;
 //   - a player whose element is never upgraded (as WebKitGTK does with
@@ -136,6 +137,8 @@ const steps = [
       await waitFor(() => page.evaluate(() => location.hash === '#20' && document.getElementById('loading').hidden), 'slide 20 and no bar', 30000);
       const status = await waitFor(() => page.evaluate(() => document.getElementById('slide-status').textContent), 'the announcement', 5000);
       if (!/20/.test(status)) throw new Error(`the page announced ${JSON.stringify(status)}`);
+      const shown = await playerBox(page);
+      if (Math.round(shown.width) !== 720) throw new Error(`the 1440 px hd movie shows ${shown.width} px wide, not half, 720`);
       console.log(`  the bar said "${bar.text}", then ${status}`);
     } finally {
       await page.close();

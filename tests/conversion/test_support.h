@@ -55,7 +55,7 @@ enum SwfTagCode : int {
   kDefineBitsJpeg2 = 21,
 };
 // Reads an SWF file (FWS or CWS); fails the test on a malformed one.
-SwfFile ReadSwf(const std::string& bytes);
+SwfFile ReadSwf(const std::string& written);
 // The pictures (DefineBitsJPEG2) of each frame, decoded, in frame order.
 std::vector<std::vector<Surface>> FramePictures(const SwfFile& movie);
 // The mean colour of a picture.
