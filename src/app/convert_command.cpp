@@ -35,7 +35,7 @@ namespace {
 
 constexpr const char* kConvertUsage =
     "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big|hd] [--quality N] [--player online|local]\n"
-    "                       [--advance SECONDS] [--time-limit SECONDS] [--open] [--quiet]\n"
+    "                       [--advance SECONDS] [--time-limit SECONDS] [--scorm] [--open] [--quiet]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
@@ -57,13 +57,17 @@ constexpr const char* kConvertUsage =
     "                     end LibreOffice when it has not printed a deck after SECONDS (default 600;\n"
     "                     N decks of a batch have N times as long, and at most one more for the\n"
     "                     decks tried again alone)\n"
+    "  --scorm            also write NAME.zip, a SCORM 1.2 package for a learning platform (Moodle,\n"
+    "                     Canvas, ...): the page reports the slide shown, resumes there and reports\n"
+    "                     the deck completed once every slide was shown; it carries the player\n"
     "  --open             open the page in the default browser afterwards\n"
     "  --quiet            print nothing but errors and warnings\n"
     "  -h, --help         show this help\n"
     "\n"
     "Converting needs LibreOffice Impress (package libreoffice-impress-nogui) for every deck but PDF files.\n"
     "The page loads its player, Ruffle, from the internet (unpkg.com).\n"
-    "Existing NAME.swf, NAME.swf.js and NAME.html in DIR are replaced, once the new ones are complete.\n"
+    "Existing NAME.swf, NAME.swf.js, NAME.html (and NAME.zip) in DIR are replaced, once the new ones\n"
+    "are complete.\n"
     "\n"
     "Exit status: 0 when every output is written, 1 when the conversion (or any deck of several)\n"
     "failed, 2 for a usage error, 130 when interrupted.\n";
@@ -81,6 +85,7 @@ struct ConvertOptions {
   int advanceSeconds = 0;
   PlayerSource player = PlayerSource::kOnline;
   int timeLimitSeconds = 600;
+  bool learningPackage = false;
   bool open = false;
   bool quiet = false;
   bool help = false;
@@ -151,6 +156,7 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   parser.add_option("--time-limit", timeLimit);
   parser.add_option("--quality", quality);
   parser.add_option("--advance", advance);
+  parser.add_flag("--scorm", options.learningPackage);
   parser.add_flag("--open", options.open);
   parser.add_flag("-q,--quiet", options.quiet);
   parser.add_option("decks", options.decks);
@@ -237,11 +243,14 @@ class TerminalObserver : public ConversionObserver {
   int deckCount_ = 0;
 };
 
+void PrintWritten(const ConversionOutcome& outcome) {
+  std::cout << "Page:  " << outcome.page.string() << "\n" << MovieLine(outcome) << "\n";
+  if (!outcome.package.empty()) std::cout << "Package: " << outcome.package.string() << "\n";
+}
+
 void PrintWritten(const std::vector<DeckOutcome>& decks, bool quiet) {
   if (quiet) return;
-  for (const DeckOutcome& deck : decks) {
-    std::cout << "Page:  " << deck.outcome.page.string() << "\n" << MovieLine(deck.outcome) << "\n";
-  }
+  for (const DeckOutcome& deck : decks) PrintWritten(deck.outcome);
 }
 
 // "Written before the cancel: 2 of 5 decks (a.ppt, b.ppt)." after a
@@ -341,6 +350,7 @@ int RunConvertPart(int argc, char** argv) {
     ConversionSetup setup;
     setup.programFolder = ProgramFolder();
     setup.player = options.player;
+    setup.learningPackage = options.learningPackage;
     setup.exportTimeLimitSeconds = options.timeLimitSeconds;
     setup.fullHd = options.fullHd;
     setup.quality = options.quality;
@@ -356,7 +366,8 @@ int RunConvertPart(int argc, char** argv) {
     const ConversionOutcome outcome =
         ConvertPresentation(job, options.decks.front(), outputFolder, setup, observer, cancel);
     if (!options.quiet) {
-      std::cout << "Page:  " << outcome.page.string() << "\n" << MovieLine(outcome) << std::endl;
+      PrintWritten(outcome);
+      std::cout << std::flush;
     }
   } catch (const BatchCancelled& cancelled) {
     observer.ClearLine();

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "conversion/file_helpers.h"
+#include "conversion/scorm_package.h"
 #include "conversion/slide_order.h"
 #include "conversion/slide_rescale.h"
 #include "conversion/slide_show_movie.h"
@@ -183,6 +184,7 @@ struct DeckOutputs {
   std::string movieFileName;  // NAME.swf
   std::string scriptPath;
   std::string pagePath;
+  std::string packagePath;  // NAME.zip, the learning-platform package
 };
 
 // Reads the job and names the outputs; sets m_PptPath, m_SwfPath and
@@ -209,12 +211,13 @@ DeckOutputs NameOutputs(JobState& job, const std::string& deckText, const std::s
   }
   job.m_SwfPath = outputFolder + "/" + baseName + ".swf";
   job.m_Percent = 0;
-  return DeckOutputs{baseName, baseName + ".swf", job.m_SwfPath + ".js", outputFolder + "/" + baseName + ".html"};
+  return DeckOutputs{baseName, baseName + ".swf", job.m_SwfPath + ".js", outputFolder + "/" + baseName + ".html",
+                     outputFolder + "/" + baseName + ".zip"};
 }
 
 void CheckNotProgramFiles(const DeckOutputs& outputs, const std::string& swfPath,
                           const std::vector<ProgramOwnFile>& own) {
-  for (const std::string& output : {swfPath, outputs.scriptPath, outputs.pagePath}) {
+  for (const std::string& output : {swfPath, outputs.scriptPath, outputs.pagePath, outputs.packagePath}) {
     for (const ProgramOwnFile& file : own) {
       // The program's files exist: an output that does not is none of them,
       // one that does is one when it is the same file (a link included).
@@ -344,18 +347,39 @@ std::size_t WriteOutputs(const JobState& job, const DeckOutputs& outputs, const 
     // The page draws an hd movie at most at half its size, so that a screen
     // of two pixels to the point shows it sharp; full screen shows it whole.
     const int shown = setup.fullHd ? 2 : 1;
-    pageFile.Write(FillPageTemplate(PageTemplate(setup.programFolder, observer), outputs.movieFileName,
-                                    frame.width / shown, frame.height / shown, transcript, setup.player) +
+    const std::string pageTemplate = PageTemplate(setup.programFolder, observer);
+    pageFile.Write(FillPageTemplate(pageTemplate, outputs.movieFileName, frame.width / shown, frame.height / shown,
+                                    transcript, setup.player) +
                    "\r\n");
+    std::vector<PendingFile*> files = {&movieFile, &scriptFile, &pageFile};
+    std::optional<PendingFile> packageFile;
+    if (setup.learningPackage) {
+      ThrowIfCancelled(cancel);
+      PackageContents package;
+      package.baseName = outputs.baseName;
+      package.title = !texts.empty() && !texts.front().title.empty() ? texts.front().title : outputs.baseName;
+      package.page =
+          FillPageTemplate(pageTemplate, outputs.movieFileName, frame.width / shown, frame.height / shown, transcript,
+                           PlayerSource::kBesidePage, ScormPageScript(static_cast<int>(texts.size()))) +
+          "\r\n";
+      package.movie = movieView;
+      const std::string script = MovieScript(outputs.movieFileName, movieView);
+      package.movieScript = script;
+      package.playerFiles = FindPlayerFiles(setup.programFolder);
+      packageFile.emplace(outputs.packagePath);
+      packageFile->Write(ScormPackage(package));
+      files.push_back(&*packageFile);
+    }
     // Another conversion to the same names commits its whole set before or
     // after this one, never in between.
     const std::filesystem::path outputFolder = std::filesystem::path(outputs.pagePath).parent_path();
     const FolderLock lock(outputFolder);
-    RemoveLeftovers(outputFolder, {outputs.movieFileName, outputs.movieFileName + ".js", outputs.baseName + ".html"});
+    RemoveLeftovers(outputFolder, {outputs.movieFileName, outputs.movieFileName + ".js", outputs.baseName + ".html",
+                                   outputs.baseName + ".zip"});
     if (setup.player == PlayerSource::kBesidePage)
       PlacePlayerBesidePage(FindPlayerFiles(setup.programFolder), outputFolder);
     ThrowIfCancelled(cancel);
-    CommitTogether({&movieFile, &scriptFile, &pageFile});
+    CommitTogether(files);
     return movieBytes.size();
   } catch (const FileWriteError& error) {
     throw Error(kGeneral, error.what(), FailureCause::kOutputFolder);
@@ -396,6 +420,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   outcome.movie = job.m_SwfPath;
   outcome.script = outputs.scriptPath;
   outcome.page = outputs.pagePath;
+  if (setup.learningPackage) outcome.package = outputs.packagePath;
   outcome.width = slides.frame.width;
   outcome.height = slides.frame.height;
   outcome.slideCount = static_cast<int>(listSlide.size());
@@ -458,7 +483,7 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   CheckOutputFolder(outputFolder);
   const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
   CheckNotProgramFiles(outputs, job.m_SwfPath, ProgramOwnFiles(setup.programFolder));
-  if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
+  if (setup.player == PlayerSource::kBesidePage || setup.learningPackage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
 
   // 2. A work folder of this process alone, emptied.
@@ -479,7 +504,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   CheckedDivisor(sizeDivisor);
   CheckSetup(setup);
   CheckOutputFolder(outputFolder);
-  if (setup.player == PlayerSource::kBesidePage) FindPlayerFiles(setup.programFolder);
+  if (setup.player == PlayerSource::kBesidePage || setup.learningPackage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);
   const std::filesystem::path workRoot = WorkRoot(setup.programFolder, observer);
   CheckOutputOutsideWorkFolder(outputFolder, workRoot);

@@ -75,6 +75,10 @@ struct ConversionSetup {
   // Seconds after which the movie goes on to the next slide by itself, the
   // last back to the first; 0: never.
   int advanceSeconds = 0;
+  // Also NAME.zip, a package for a learning platform (SCORM 1.2): the page
+  // written for it, the movie, its script and the player's files that come
+  // with Quillet. The page beside it is the ordinary one.
+  bool learningPackage = false;
 };
 
 // The full-screen size hd fits every slide into.
@@ -82,10 +86,11 @@ inline constexpr int kHdWidth = 1920;
 inline constexpr int kHdHeight = 1080;
 
 struct ConversionOutcome {
-  std::filesystem::path movie;   // NAME.swf
-  std::filesystem::path script;  // NAME.swf.js
-  std::filesystem::path page;    // NAME.html
-  int width = 0;                 // W, H: the frame in pixels
+  std::filesystem::path movie;    // NAME.swf
+  std::filesystem::path script;   // NAME.swf.js
+  std::filesystem::path page;     // NAME.html
+  std::filesystem::path package;  // NAME.zip, when asked for
+  int width = 0;                  // W, H: the frame in pixels
   int height = 0;
   int slideCount = 0;
   std::uintmax_t movieBytes = 0;  // NAME.swf's size

@@ -1,6 +1,7 @@
 // The player's script element and its files beside the page.
 #include "conversion/player_files.h"
 
+#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -51,6 +52,22 @@ std::filesystem::path FindPlayerFiles(const std::filesystem::path& programFolder
                             ") and build Quillet again, or install a Quillet that has them");
 }
 
+std::vector<PlayerFile> ReadPlayerFiles(const std::filesystem::path& playerFiles) {
+  std::vector<PlayerFile> files;
+  std::error_code error;
+  std::filesystem::directory_iterator entries(playerFiles, error);
+  if (error)
+    throw Error(kGeneral, "cannot read the player's files in " + playerFiles.string() + ": " + error.message());
+  for (const std::filesystem::directory_entry& entry : entries) {
+    if (!entry.is_regular_file(error)) continue;
+    std::optional<std::string> bytes = ReadWhole(entry.path());
+    if (!bytes) throw Error(kGeneral, "cannot read the player's file " + entry.path().string());
+    files.push_back({entry.path().filename().string(), std::move(*bytes)});
+  }
+  std::sort(files.begin(), files.end(), [](const PlayerFile& a, const PlayerFile& b) { return a.name < b.name; });
+  return files;
+}
+
 void PlacePlayerBesidePage(const std::filesystem::path& playerFiles, const std::filesystem::path& outputFolder) {
   const std::filesystem::path target = outputFolder / kPlayerFolderName;
   std::error_code error;
@@ -58,18 +75,12 @@ void PlacePlayerBesidePage(const std::filesystem::path& playerFiles, const std::
   if (error || !std::filesystem::is_directory(target, error))
     throw Error(kGeneral, "cannot make the player's folder " + target.string() +
                               (error ? ": " + error.message() : ": a file of that name is in the way"));
-  std::filesystem::directory_iterator files(playerFiles, error);
-  if (error)
-    throw Error(kGeneral, "cannot read the player's files in " + playerFiles.string() + ": " + error.message());
-  for (const std::filesystem::directory_entry& entry : files) {
-    if (!entry.is_regular_file(error)) continue;
-    const std::optional<std::string> bytes = ReadWhole(entry.path());
-    if (!bytes) throw Error(kGeneral, "cannot read the player's file " + entry.path().string());
-    const std::filesystem::path copy = target / entry.path().filename();
-    if (std::filesystem::is_regular_file(copy, error) && std::filesystem::file_size(copy, error) == bytes->size() &&
-        ReadWhole(copy) == bytes)
+  for (const PlayerFile& file : ReadPlayerFiles(playerFiles)) {
+    const std::filesystem::path copy = target / file.name;
+    if (std::filesystem::is_regular_file(copy, error) && std::filesystem::file_size(copy, error) == file.bytes.size() &&
+        ReadWhole(copy) == file.bytes)
       continue;
-    ReplaceFile(copy, *bytes);
+    ReplaceFile(copy, file.bytes);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 
@@ -30,6 +31,14 @@ std::string PlayerScriptElement(PlayerSource source);
 // program or in ../share/quillet. Throws quillet::Error, naming where it
 // looked and how to get them, when neither holds ruffle.js.
 std::filesystem::path FindPlayerFiles(const std::filesystem::path& programFolder);
+
+// The player's files in `playerFiles` (its regular files, by name), read
+// whole. Throws quillet::Error naming a file that cannot be read.
+struct PlayerFile {
+  std::string name;
+  std::string bytes;
+};
+std::vector<PlayerFile> ReadPlayerFiles(const std::filesystem::path& playerFiles);
 
 // Puts the player's files from `playerFiles` into outputFolder/ruffle. A file
 // already there with the same bytes is kept (so several decks in one folder

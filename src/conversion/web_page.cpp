@@ -242,11 +242,11 @@ std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideTex
 }
 
 std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height,
-                             std::string_view transcript, PlayerSource player) {
+                             std::string_view transcript, PlayerSource player, std::string_view afterPlayer) {
   std::string page = FileNameFiller(pageTemplate, movieFileName, transcript).Fill();
   page = ReplaceAll(std::move(page), kWidthPlaceholder, std::to_string(width));
   page = ReplaceAll(std::move(page), kHeightPlaceholder, std::to_string(height));
-  return ReplaceAll(std::move(page), kPlayerPlaceholder, PlayerScriptElement(player));
+  return ReplaceAll(std::move(page), kPlayerPlaceholder, PlayerScriptElement(player) + std::string(afterPlayer));
 }
 
 std::string Base64(std::string_view bytes) {

@@ -44,10 +44,12 @@ std::string TranscriptHtml(std::string_view deckName, const std::vector<SlideTex
 // transcript can form a placeholder. Then every "[[width]]" becomes `width`
 // and then every "[[height]]" becomes `height`, as decimal text. Last, every
 // "[[player]]" becomes the <script> element that loads the Ruffle player
-// from `player` (PlayerScriptElement). Placeholders are matched exactly
-// (case-sensitive); every other character is left as it is.
+// from `player` (PlayerScriptElement), followed by `afterPlayer` (markup, put
+// in as it is). Placeholders are matched exactly (case-sensitive); every
+// other character is left as it is.
 std::string FillPageTemplate(std::string_view pageTemplate, const std::string& movieFileName, int width, int height,
-                             std::string_view transcript = {}, PlayerSource player = PlayerSource::kOnline);
+                             std::string_view transcript = {}, PlayerSource player = PlayerSource::kOnline,
+                             std::string_view afterPlayer = {});
 
 // The movie as a script: (window.swfData = window.swfData || {})["NAME.swf"] = "BASE64";
 std::string MovieScript(const std::string& movieFileName, std::string_view movieBytes);

@@ -166,7 +166,7 @@ void PendingFile::Commit() {
   committed_ = true;
 }
 
-void CommitTogether(std::initializer_list<PendingFile*> files) {
+void CommitTogether(const std::vector<PendingFile*>& files) {
   struct Replaced {
     const std::filesystem::path* target;
     std::optional<std::filesystem::path> earlier;

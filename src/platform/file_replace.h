@@ -5,7 +5,6 @@
 #pragma once
 
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -65,7 +64,7 @@ class PendingFile {
 // the FileWriteError of the failed rename is thrown. Durable: every new file
 // reaches the disk before the first rename, and the folders after the last,
 // so that a power cut leaves the old set or the new one.
-void CommitTogether(std::initializer_list<PendingFile*> files);
+void CommitTogether(const std::vector<PendingFile*>& files);
 
 // Removes the temporary files that a killed process left beside the targets
 // (hidden names as PendingFile gives them, of a process that no longer runs;

@@ -395,6 +395,7 @@ void Form1::cmdConvert_Click() {
   setup.programFolder = std::filesystem::path(QDir::fromNativeSeparators(programFolder_).toStdString());
   setup.player = ChosenValue(kPlayerKey) == "local" ? PlayerSource::kBesidePage : PlayerSource::kOnline;
   setup.fullHd = ChosenValue(kFullScreenKey) == "hd";
+  setup.learningPackage = ChosenValue(kPackageKey) == "on";
   runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(), setup);
 }
 

@@ -34,6 +34,10 @@ inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, Optio
 inline constexpr const char* kFullScreenKey = "fullscreen";
 inline constexpr std::array kFullScreenValues{OptionValue{"no", "the size chosen above"},
                                               OptionValue{"hd", "full HD (1920 x 1080)"}};
+// Whether NAME.zip, a package for a learning platform (SCORM 1.2), is
+// written too. Stored as "off" or "on"; `quillet convert --scorm` is "on".
+inline constexpr const char* kPackageKey = "scorm";
+inline constexpr std::array kPackageValues{OptionValue{"off", "no"}, OptionValue{"on", "yes, NAME.zip too"}};
 
 inline constexpr std::array kWindowOptions{
     WindowOption{kPlayerKey, "Player",
@@ -44,6 +48,10 @@ inline constexpr std::array kWindowOptions{
                  "Full HD draws every slide to fill a 1920 x 1080 screen (a 4:3 slide at 1440 x 1080), sharp in "
                  "full screen, at a few times the weight of big.",
                  kFullScreenValues},
+    WindowOption{kPackageKey, "Learning platform package",
+                 "Also writes a SCORM 1.2 package (NAME.zip) to upload to a learning platform such as Moodle: it "
+                 "reports the slide shown, resumes there and reports the deck completed once every slide was shown.",
+                 kPackageValues},
 };
 inline constexpr int kWindowOptionCount = static_cast<int>(kWindowOptions.size());
 

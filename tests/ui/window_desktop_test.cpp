@@ -99,7 +99,7 @@ class WindowDesktopTests : public QObject {
     QCOMPARE(third->form->Job().m_SizeDivisor, 3);
   }
 
-  // The player, chosen from the keyboard alone in the Options panel: kept
+  // The player and the package, chosen from the keyboard alone in the Options panel: kept
   // under the key and value the window has always stored, shown again by
   // the next run and handed to its conversion.
   void optionsPanelChoiceIsRememberedAndConverted() {
@@ -133,8 +133,9 @@ class WindowDesktopTests : public QObject {
       QVERIFY(local->isChecked());
       QCOMPARE(QApplication::focusWidget(), local);
       QCOMPARE(settings.value(QStringLiteral("player")).toString(), QStringLiteral("local"));
-      // Tab leaves the group for the next one, then for Done; Escape closes
-      // the panel.
+      // Tab leaves each group for the next one's first choice, which Right
+      // turns on (full HD, then the package); the last group's Tab goes to
+      // Done. Escape closes the panel.
       QTest::keyClick(local, Qt::Key_Tab);
       auto* fullHd = Child<QAbstractButton>(*panel, "fullscreen.hd");
       QCOMPARE(QApplication::focusWidget(), Child(*panel, "fullscreen.no"));
@@ -142,6 +143,12 @@ class WindowDesktopTests : public QObject {
       QVERIFY(fullHd->isChecked());
       QCOMPARE(settings.value(QStringLiteral("fullscreen")).toString(), QStringLiteral("hd"));
       QTest::keyClick(fullHd, Qt::Key_Tab);
+      auto* package = Child<QAbstractButton>(*panel, "scorm.on");
+      QCOMPARE(QApplication::focusWidget(), Child(*panel, "scorm.off"));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+      QVERIFY(package->isChecked());
+      QCOMPARE(settings.value(QStringLiteral("scorm")).toString(), QStringLiteral("on"));
+      QTest::keyClick(package, Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), Child(*panel, "ButtonDone"));
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
       QVERIFY(WaitUntil([&] { return panel.isNull(); }));
@@ -149,6 +156,7 @@ class WindowDesktopTests : public QObject {
 
     quillet::PlayerSource player = quillet::PlayerSource::kOnline;
     bool fullHd = false;
+    bool learningPackage = false;
     int conversions = 0;
     auto second =
         Open(scratch.path(), &settings,
@@ -156,6 +164,7 @@ class WindowDesktopTests : public QObject {
                  quillet::ConversionObserver&, const quillet::CancelFlag&) {
                player = setup.player;
                fullHd = setup.fullHd;
+               learningPackage = setup.learningPackage;
                ++conversions;
                return quillet::ConversionOutcome{};
              });
@@ -168,6 +177,7 @@ class WindowDesktopTests : public QObject {
     QVERIFY(WaitUntil([&] { return conversions == 1 && !form.IsConverting(); }));
     QCOMPARE(player, quillet::PlayerSource::kBesidePage);
     QVERIFY(fullHd);
+    QVERIFY(learningPackage);
   }
 
   // `quillet DECK` from the deck's folder: the window shows the full path.
