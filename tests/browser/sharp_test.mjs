@@ -10,6 +10,9 @@
 //     1440 px wide movie shows at half, 720 px;
 //   - kiosk: a movie made with --advance 1 shows slide 2 about a second
 //     after slide 1 and slide 3 about a second later, with no key pressed;
+//   - Ruffle's "hardware acceleration is disabled" notice, which Ruffle opens
+//     over the slide at the first mouse move when it draws with the
+//     processor, is not shown;
 //   - a player whose element is never upgraded (as WebKitGTK does with
 //     Ruffle 0.6.0): the bar, then, after the page's 20 s of patience, the
 //     sentence that this browser could not start the player, the slides'
@@ -114,6 +117,26 @@ const steps = [
       if (shots && width === 390) await page.screenshot({ path: path.join(shots, 'phone-390x844.png') });
     }
     await page.close();
+  }],
+  ['Ruffle\'s hardware-acceleration notice stays off the slide', async () => {
+    // Ruffle's own renderer choice (no forced canvas): on a machine drawing
+    // with the processor it opens the notice at the first mouse move.
+    const page = await browser.newPage({ width: 1000, height: 800 });
+    try {
+      await page.goto(`${server.url}/deck.html`);
+      await waitForMovie(page);
+      await page.mouse.move(300, 300);
+      await page.mouse.move(400, 350);
+      await page.waitForTimeout(300);
+      const notice = await page.evaluate(() => {
+        const modal = document.getElementById('player').shadowRoot.getElementById('hardware-acceleration-modal');
+        return modal && { opened: !modal.classList.contains('hidden'), display: getComputedStyle(modal).display };
+      });
+      if (notice && notice.display !== 'none') throw new Error(`the notice shows (${JSON.stringify(notice)})`);
+      console.log(`  notice ${notice ? (notice.opened ? 'opened by Ruffle, not shown' : 'not opened') : 'absent'}`);
+    } finally {
+      await page.close();
+    }
   }],
   ['a slow hd movie opened at #20 shows the loading bar, then slide 20', async () => {
     const folder = convertDeck('hd', 20, ['--size', 'hd', '--quality', '40']);
