@@ -7,12 +7,16 @@
 // are converted as a batch: one LibreOffice run, a failing deck fails alone,
 // and a last line counts the decks converted and failed. This file is the
 // convert part, quillet-convert.so, which the executable opens only for this
-// command (part_loader.cpp).
+// command (part_loader.cpp). Thousands of decks come from a list
+// (--files-from), a task of many machines takes its share (--shard) and says
+// what became of each deck in a JSON-lines report (--report): deck_list.cpp
+// and deck_report.cpp.
 #include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +28,8 @@
 
 #include "app/command_line.h"
 #include "app/commands.h"
+#include "app/deck_list.h"
+#include "app/deck_report.h"
 #include "app/parts.h"
 #include "conversion/convert_presentation.h"
 #include "platform/error.h"
@@ -36,6 +42,7 @@ namespace {
 constexpr const char* kConvertUsage =
     "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big|hd] [--quality N] [--player online|local]\n"
     "                       [--advance SECONDS] [--time-limit SECONDS] [--scorm] [--open] [--quiet]\n"
+    "                       [--files-from LIST [--null]] [--shard I/N] [--report FILE]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
     "opened straight from disk. NAME is the deck's file name without its extension. Several decks\n"
@@ -62,6 +69,18 @@ constexpr const char* kConvertUsage =
     "                     the deck completed once every slide was shown; it carries the player\n"
     "  --open             open the page in the default browser afterwards\n"
     "  --quiet            print nothing but errors and warnings\n"
+    "  --files-from LIST  also convert the decks named in the file LIST (- for standard input), one\n"
+    "                     path a line; blank lines are skipped, a relative path is relative to the\n"
+    "                     current folder\n"
+    "  --null             the paths in LIST end with a NUL byte, not a new line (find -print0)\n"
+    "  --shard I/N        convert only share I of N (1 <= I <= N): the decks sorted bytewise and dealt\n"
+    "                     out in turn, so N tasks, each given the same decks, convert each deck once;\n"
+    "                     of decks with one output name, the first in that order keeps it and the\n"
+    "                     others fail\n"
+    "  --report FILE      write FILE: one JSON line for each deck, written as the deck is done (deck,\n"
+    "                     outcome, shard, page, movie, script, package, slides, movie_bytes, seconds,\n"
+    "                     cause, message); FILE appears at the end, also after an interruption, which\n"
+    "                     its last line then tells\n"
     "  -h, --help         show this help\n"
     "\n"
     "Converting needs LibreOffice Impress (package libreoffice-impress-nogui) for every deck but PDF files.\n"
@@ -89,6 +108,11 @@ struct ConvertOptions {
   bool open = false;
   bool quiet = false;
   bool help = false;
+  // A run over a list, a share or with a report always goes through the
+  // batch driver, even for one deck.
+  std::optional<Shard> shard;
+  std::string report;
+  bool archive = false;
 };
 
 CancelFlag* activeCancel = nullptr;
@@ -146,7 +170,8 @@ std::string MovieLine(const ConversionOutcome& outcome) {
 
 ConvertOptions ParseOptions(int argc, char** argv) {
   ConvertOptions options;
-  std::optional<std::string> output, size, player, timeLimit, quality, advance;
+  std::optional<std::string> output, size, player, timeLimit, quality, advance, filesFrom, shard, report;
+  bool nulSeparated = false;
   CLI::App parser;
   SetUpParser(parser);
   parser.add_flag("-h,--help", options.help);
@@ -159,6 +184,10 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   parser.add_flag("--scorm", options.learningPackage);
   parser.add_flag("--open", options.open);
   parser.add_flag("-q,--quiet", options.quiet);
+  parser.add_option("--files-from", filesFrom);
+  parser.add_flag("--null", nulSeparated);
+  parser.add_option("--shard", shard);
+  parser.add_option("--report", report);
   parser.add_option("decks", options.decks);
   Parse(parser, argc, argv);
   for (std::string& operand : RemainingOrUnknown(parser)) options.decks.push_back(std::move(operand));
@@ -189,6 +218,21 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   if (timeLimit) options.timeLimitSeconds = TimeLimit(*timeLimit);
   if (quality) options.quality = WholeNumber("--quality", *quality, 1, 100, "");
   if (advance) options.advanceSeconds = WholeNumber("--advance", *advance, 0, 24 * 60 * 60, " of seconds");
+  if (nulSeparated && !filesFrom) throw UsageError("--null reads the list of --files-from, which is not given");
+  if (shard) options.shard = ParseShard(*shard);
+  if (report) {
+    if (report->empty()) throw UsageError("--report needs a file name, not an empty name");
+    options.report = *report;
+  }
+  options.archive = filesFrom || shard || report;
+  if (filesFrom) {
+    std::vector<std::string> listed = ReadDeckList(*filesFrom, nulSeparated);
+    if (listed.empty() && options.decks.empty()) {
+      throw UsageError("the list " + (*filesFrom == "-" ? std::string("on standard input") : *filesFrom) +
+                       " names no presentation");
+    }
+    options.decks.insert(options.decks.end(), listed.begin(), listed.end());
+  }
   if (options.decks.empty()) throw UsageError("no presentation given");
   return options;
 }
@@ -206,10 +250,24 @@ class TerminalObserver : public ConversionObserver {
     if (deckCount_ > 1) std::cerr << "  deck " << deckNumber_ << "/" << deckCount_;
     std::cerr << std::flush;
   }
-  void ShowDeck(int number, int count, const std::string&) override {
+  void ShowDeck(int number, int count, const std::string& deck) override {
     deckNumber_ = number;
     deckCount_ = count;
+    startedDeck_ = deck;
+    deckStart_ = std::chrono::steady_clock::now();
   }
+  // Each deck done goes into the report, when there is one; the seconds run
+  // from its own start, so a deck refused before any work took none.
+  void DeckFinished(const DeckOutcome& deck) override {
+    if (report_ == nullptr) return;
+    double seconds = 0;
+    if (deck.deck == startedDeck_) {
+      seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - deckStart_).count();
+    }
+    report_->Add(deck, CauseName(deck.cause), seconds);
+    startedDeck_.clear();
+  }
+  void SetReport(DeckReport* report) { report_ = report; }
   void ShowStatus(const std::string& text) override {
     if (bar_) std::cerr << "\r\033[K" << text << std::flush;
   }
@@ -241,6 +299,9 @@ class TerminalObserver : public ConversionObserver {
   bool bar_;
   int deckNumber_ = 0;
   int deckCount_ = 0;
+  DeckReport* report_ = nullptr;
+  std::string startedDeck_;
+  std::chrono::steady_clock::time_point deckStart_;
 };
 
 void PrintWritten(const ConversionOutcome& outcome) {
@@ -283,10 +344,7 @@ void CreateOutputFolder(const std::string& folder) {
 
 // Many decks: the page and movie of each deck converted, one line on stderr
 // for each deck that failed, and a last line that counts them.
-int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder, const ConversionSetup& setup,
-                 TerminalObserver& observer, const CancelFlag& cancel) {
-  const std::vector<DeckOutcome> outcomes =
-      ConvertPresentations(options.decks, outputFolder, options.sizeDivisor, setup, observer, cancel);
+int TellOutcomes(const std::vector<DeckOutcome>& outcomes, bool quiet, TerminalObserver& observer) {
   observer.ClearLine();
   std::size_t failed = 0;
   for (const DeckOutcome& deck : outcomes) {
@@ -294,7 +352,7 @@ int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder,
       ++failed;
       std::cerr << "quillet convert: " << OneLine(deck.error) << "\n";
     } else {
-      PrintWritten({deck}, options.quiet);
+      PrintWritten({deck}, quiet);
     }
   }
   const std::string count = std::to_string(outcomes.size() - failed) + " of " + std::to_string(outcomes.size()) +
@@ -304,8 +362,71 @@ int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder,
     std::cerr << "quillet convert: " << count << std::endl;
     return kFailure;
   }
-  if (!options.quiet) std::cout << count << std::endl;
+  if (!quiet) std::cout << count << std::endl;
   return kSuccess;
+}
+
+int ConvertBatch(const ConvertOptions& options, const std::string& outputFolder, const ConversionSetup& setup,
+                 TerminalObserver& observer, const CancelFlag& cancel) {
+  return TellOutcomes(ConvertPresentations(options.decks, outputFolder, options.sizeDivisor, setup, observer, cancel),
+                      options.quiet, observer);
+}
+
+// A list, a share of it, or a report: the decks of the share that are
+// refused already fail at once, the others are converted as one batch, and
+// the report, when asked for, is put in place at the end whatever happened.
+int ConvertShare(const ConvertOptions& options, const std::string& outputFolder, const ConversionSetup& setup,
+                 TerminalObserver& observer, const CancelFlag& cancel) {
+  std::vector<ShareDeck> share;
+  if (options.shard) {
+    share = TakeShare(options.decks, *options.shard, outputFolder);
+  } else {
+    for (const std::string& deck : options.decks) share.push_back(ShareDeck{deck, ""});
+  }
+  std::optional<DeckReport> report;
+  if (!options.report.empty()) {
+    report.emplace(options.report, options.shard.value_or(Shard{}).Text());
+    observer.SetReport(&*report);
+  }
+  std::vector<DeckOutcome> outcomes;
+  std::vector<std::string> decks;
+  for (const ShareDeck& deck : share) {
+    if (deck.refusal.empty()) {
+      decks.push_back(deck.deck);
+      continue;
+    }
+    outcomes.push_back(DeckOutcome{deck.deck, {}, deck.refusal, FailureCause::kOther});
+    if (report) report->Add(outcomes.back(), "name_taken", 0);
+  }
+  try {
+    if (!decks.empty()) {
+      const std::vector<DeckOutcome> converted =
+          ConvertPresentations(decks, outputFolder, options.sizeDivisor, setup, observer, cancel);
+      outcomes.insert(outcomes.end(), converted.begin(), converted.end());
+    }
+  } catch (const BatchCancelled& cancelled) {
+    observer.SetReport(nullptr);
+    try {
+      if (report) report->Finish(cancelled.what(), share.size());
+    } catch (const Error& error) {
+      observer.ClearLine();
+      std::cerr << "quillet convert: " << OneLine(error.what()) << "\n";
+    }
+    throw;
+  } catch (const Error& error) {
+    // Nothing could be converted (the output folder, the work folder): each
+    // deck not told yet fails with the reason.
+    observer.SetReport(nullptr);
+    if (report) {
+      for (const std::string& deck : decks)
+        report->Add(DeckOutcome{deck, {}, error.what(), error.Cause()}, CauseName(error.Cause()), 0);
+      report->Finish();
+    }
+    throw;
+  }
+  observer.SetReport(nullptr);
+  if (report) report->Finish();
+  return TellOutcomes(outcomes, options.quiet, observer);
 }
 
 }  // namespace
@@ -358,8 +479,9 @@ int RunConvertPart(int argc, char** argv) {
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
     CreateOutputFolder(outputFolder);
-    if (options.decks.size() > 1) {
-      exitCode = ConvertBatch(options, outputFolder, setup, observer, cancel);
+    if (options.archive || options.decks.size() > 1) {
+      exitCode = options.archive ? ConvertShare(options, outputFolder, setup, observer, cancel)
+                                 : ConvertBatch(options, outputFolder, setup, observer, cancel);
       activeCancel = nullptr;
       return exitCode;
     }

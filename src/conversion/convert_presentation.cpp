@@ -466,6 +466,7 @@ BatchPlan PlanBatch(const std::vector<std::string>& decks, const std::string& ou
       }
     } catch (const Error& error) {
       plan.outcomes[i].error = error.what();
+      plan.outcomes[i].cause = error.Cause();
     }
   }
   return plan;
@@ -516,6 +517,9 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
   BatchPlan plan = PlanBatch(decks, outputFolder, sizeDivisor, setup.programFolder, workRoot);
   std::vector<DeckOutcome>& outcomes = plan.outcomes;
   const std::vector<std::size_t>& printedIndex = plan.printedIndex;
+  for (const DeckOutcome& refused : outcomes) {
+    if (!refused.error.empty()) observer.DeckFinished(refused);
+  }
 
   // One LibreOffice run prints every deck that is not a PDF already.
   // The batch's PDFs, in a scratch folder that a killed process leaves to
@@ -528,7 +532,11 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     throw BatchCancelled({}, decks.size());
   } catch (const Error& error) {
     for (std::size_t i = 0; i < decks.size(); ++i) {
-      if (outcomes[i].error.empty() && printedIndex[i] < decks.size()) outcomes[i].error = error.what();
+      if (outcomes[i].error.empty() && printedIndex[i] < decks.size()) {
+        outcomes[i].error = error.what();
+        outcomes[i].cause = error.Cause();
+        observer.DeckFinished(outcomes[i]);
+      }
     }
   }
 
@@ -541,6 +549,8 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
       const PrintedDeck& deck = printed[printedIndex[i]];
       if (!deck.error.empty()) {
         outcomes[i].error = deck.error;
+        outcomes[i].cause = deck.cause;
+        observer.DeckFinished(outcomes[i]);
         continue;
       }
       pdf = deck.pdf;
@@ -548,6 +558,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     try {
       RemoveSlidePictures(folder);
       outcomes[i].outcome = ConvertInWorkFolder(plan.jobs[i], plan.outputs[i], folder, pdf, setup, observer, cancel);
+      observer.DeckFinished(outcomes[i]);
     } catch (const ConversionCancelled&) {
       std::vector<DeckOutcome> written;
       for (std::size_t j = 0; j < i; ++j) {
@@ -557,6 +568,8 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
     } catch (const Error& error) {
       observer.ClearProgress();
       outcomes[i].error = error.what();
+      outcomes[i].cause = error.Cause();
+      observer.DeckFinished(outcomes[i]);
     }
   }
   return outcomes;

@@ -9,7 +9,9 @@
 #include <string>
 
 #include <vector>
+
 #include "conversion/player_files.h"
+#include "platform/error.h"
 
 namespace quillet {
 
@@ -20,6 +22,8 @@ struct JobState {
   std::int32_t m_Percent = 0;      // progress shown by the display
   std::int32_t m_SizeDivisor = 2;  // k: 3 small, 2 medium, 1 big
 };
+
+struct DeckOutcome;
 
 // What a conversion tells whoever shows it. Calls come from the thread that
 // runs the conversion; a window forwards them to its own thread.
@@ -37,6 +41,9 @@ class ConversionObserver {
   virtual void ConversionComplete() = 0;
   // A batch is about to convert deck `number` (from 1) of `count`.
   virtual void ShowDeck(int /*number*/, int /*count*/, const std::string& /*deck*/) {}
+  // A deck of a batch is done, converted or failed: once for each deck, as
+  // soon as its outcome is known (a deck refused before any work at once).
+  virtual void DeckFinished(const DeckOutcome& /*deck*/) {}
   // Something the user should know that does not stop the conversion.
   virtual void Warning(const std::string& text) = 0;
   // The page is written: open it (the window always does, the command line
@@ -109,7 +116,8 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
 struct DeckOutcome {
   std::string deck;
   ConversionOutcome outcome;
-  std::string error;  // empty when the deck was converted
+  std::string error;                          // empty when the deck was converted
+  FailureCause cause = FailureCause::kOther;  // what the error is about
 };
 
 // Converts many decks at `sizeDivisor` into `outputFolder`: LibreOffice
@@ -117,7 +125,7 @@ struct DeckOutcome {
 // written on its own, as ConvertPresentation does. A deck that fails fails
 // alone (its entry holds the message, which names it) and the others are
 // written; two decks of one name fail from the second on. The observer hears
-// ShowDeck before each deck's progress. Throws quillet::Error when no deck
+// ShowDeck before each deck's progress and DeckFinished as each is done. Throws quillet::Error when no deck
 // can be converted at all (the output folder, the work folder) and
 // BatchCancelled when `cancel` was set (decks already written stay).
 std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& decks, const std::string& outputFolder,

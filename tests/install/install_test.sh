@@ -18,7 +18,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quillet lib/quillet/quillet-window.so lib/quillet/quillet-convert.so share/quillet/qzp.html \
   "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml" \
   "share/icons/hicolor/scalable/apps/$id.svg" "share/icons/hicolor/256x256/apps/$id.png" \
-  share/man/man1/quillet.1.gz share/doc/quillet/copyright; do
+  share/man/man1/quillet.1.gz share/doc/quillet/copyright share/doc/quillet/archives.md; do
   [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
 # The PNG header's width and height: 256 each.
