@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <iostream>
@@ -39,8 +40,8 @@ namespace quillet::app {
 namespace {
 
 constexpr const char* kConvertUsage =
-    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] [--player online|local] [--time-limit SECONDS]\n"
-    "                       [--scorm] [--notes] [--open] [--quiet]\n"
+    "Usage: quillet convert DECK... [-o DIR] [--size small|medium|big|hd] [--quality N] [--player online|local]\n"
+    "                       [--advance SECONDS] [--time-limit SECONDS] [--scorm] [--notes] [--open] [--quiet]\n"
     "                       [--files-from LIST [--null]] [--shard I/N] [--report FILE]\n"
     "Turns the presentation DECK (.ppt, .pptx, .pps, .ppsx, .odp or .pdf) into an SWF slide show\n"
     "NAME.swf, the page NAME.html that plays it, and NAME.swf.js, which lets the page play it when\n"
@@ -50,10 +51,15 @@ constexpr const char* kConvertUsage =
     "Options:\n"
     "  -o, --output DIR   write into DIR (default: the current folder); DIR is created when its\n"
     "                     parent folder exists\n"
-    "  --size SIZE        small (a third of the slide size), medium (half, the default) or big (full)\n"
+    "  --size SIZE        small (a third of the slide size), medium (half, the default), big (full)\n"
+    "                     or hd (each slide fitted into 1920 x 1080, for full screen)\n"
+    "  --quality N        the slide pictures' JPEG quality, 1 to 100 (default 100; at hd, 95)\n"
     "  --player WHERE     where the page loads the Ruffle player from: online (unpkg.com, the\n"
     "                     default) or local (copied into DIR/ruffle, so the folder plays with no\n"
     "                     internet once served from a web server)\n"
+    "  --advance SECONDS  go on to the next slide by itself every SECONDS (the last back to the\n"
+    "                     first), for a screen nobody attends; a key or a click restarts the wait;\n"
+    "                     0 (the default) never\n"
     "  --time-limit SECONDS\n"
     "                     end LibreOffice when it has not printed a deck after SECONDS (default 600;\n"
     "                     N decks of a batch have N times as long, and at most one more for the\n"
@@ -95,6 +101,9 @@ struct ConvertOptions {
   std::vector<std::string> decks;
   std::string outputFolder;
   int sizeDivisor = 2;
+  bool fullHd = false;
+  int quality = 0;
+  int advanceSeconds = 0;
   PlayerSource player = PlayerSource::kOnline;
   int timeLimitSeconds = 600;
   bool learningPackage = false;
@@ -126,26 +135,45 @@ std::string OneLine(std::string text) {
 std::optional<int> DivisorForSize(const std::string& size) {
   if (size == "small") return 3;
   if (size == "medium") return 2;
-  if (size == "big") return 1;
+  if (size == "big" || size == "hd") return 1;
   return std::nullopt;
 }
 
-// A whole number of seconds from 1 to a day.
-int TimeLimit(const std::string& text) {
-  constexpr int kLongest = 24 * 60 * 60;
+// A whole number from `least` to `most` given to `option`, else a usage
+// error that says what `option` takes.
+int WholeNumber(const std::string& option, const std::string& text, int least, int most, const std::string& unit) {
   const bool digits = !text.empty() && text.size() <= 6 &&
                       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-  const int seconds = digits ? std::stoi(text) : 0;
-  if (seconds < 1 || seconds > kLongest) {
-    throw UsageError("--time-limit must be a whole number of seconds from 1 to " + std::to_string(kLongest) +
-                     ", not '" + text + "'");
+  const int number = digits ? std::stoi(text) : -1;
+  if (number < least || number > most) {
+    throw UsageError(option + " must be a whole number" + unit + " from " + std::to_string(least) + " to " +
+                     std::to_string(most) + ", not '" + text + "'");
   }
-  return seconds;
+  return number;
+}
+
+// A whole number of seconds from 1 to a day.
+int TimeLimit(const std::string& text) { return WholeNumber("--time-limit", text, 1, 24 * 60 * 60, " of seconds"); }
+
+// "1.3 MB" from a megabyte on, else "870.2 KB": MB and KB of 1,000,000 and
+// 1,000 bytes, one decimal.
+std::string Weight(std::uintmax_t bytes) {
+  char text[32];
+  const bool megabytes = bytes >= 1000 * 1000;
+  std::snprintf(text, sizeof text, megabytes ? "%.1f MB" : "%.1f KB",
+                static_cast<double>(bytes) / (megabytes ? 1e6 : 1e3));
+  return text;
+}
+
+// "Movie: PATH (12 slides, 1.3 MB)".
+std::string MovieLine(const ConversionOutcome& outcome) {
+  return "Movie: " + outcome.movie.string() + " (" + std::to_string(outcome.slideCount) +
+         (outcome.slideCount == 1 ? " slide, " : " slides, ") + Weight(outcome.movieBytes) + ")";
 }
 
 ConvertOptions ParseOptions(int argc, char** argv) {
   ConvertOptions options;
-  std::optional<std::string> output, size, player, timeLimit, filesFrom, shard, report;
+  std::optional<std::string> output, size, player, timeLimit, quality, advance, filesFrom, shard, report;
   bool nulSeparated = false;
   CLI::App parser;
   SetUpParser(parser);
@@ -154,6 +182,8 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   parser.add_option("--size", size);
   parser.add_option("--player", player);
   parser.add_option("--time-limit", timeLimit);
+  parser.add_option("--quality", quality);
+  parser.add_option("--advance", advance);
   parser.add_flag("--scorm", options.learningPackage);
   parser.add_flag("--notes", options.notes);
   parser.add_flag("--open", options.open);
@@ -176,8 +206,9 @@ ConvertOptions ParseOptions(int argc, char** argv) {
   }
   if (size) {
     const std::optional<int> divisor = DivisorForSize(*size);
-    if (!divisor) throw UsageError("--size must be small, medium or big, not '" + *size + "'");
+    if (!divisor) throw UsageError("--size must be small, medium, big or hd, not '" + *size + "'");
     options.sizeDivisor = *divisor;
+    options.fullHd = *size == "hd";
   }
   if (player) {
     if (*player == "online") {
@@ -189,6 +220,8 @@ ConvertOptions ParseOptions(int argc, char** argv) {
     }
   }
   if (timeLimit) options.timeLimitSeconds = TimeLimit(*timeLimit);
+  if (quality) options.quality = WholeNumber("--quality", *quality, 1, 100, "");
+  if (advance) options.advanceSeconds = WholeNumber("--advance", *advance, 0, 24 * 60 * 60, " of seconds");
   if (nulSeparated && !filesFrom) throw UsageError("--null reads the list of --files-from, which is not given");
   if (shard) options.shard = ParseShard(*shard);
   if (report) {
@@ -276,8 +309,7 @@ class TerminalObserver : public ConversionObserver {
 };
 
 void PrintWritten(const ConversionOutcome& outcome) {
-  std::cout << "Page:  " << outcome.page.string() << "\n"
-            << "Movie: " << outcome.movie.string() << "\n";
+  std::cout << "Page:  " << outcome.page.string() << "\n" << MovieLine(outcome) << "\n";
   if (!outcome.package.empty()) std::cout << "Package: " << outcome.package.string() << "\n";
 }
 
@@ -446,6 +478,9 @@ int RunConvertPart(int argc, char** argv) {
     setup.learningPackage = options.learningPackage;
     setup.notes = options.notes;
     setup.exportTimeLimitSeconds = options.timeLimitSeconds;
+    setup.fullHd = options.fullHd;
+    setup.quality = options.quality;
+    setup.advanceSeconds = options.advanceSeconds;
     const std::string outputFolder =
         options.outputFolder.empty() ? std::filesystem::current_path().string() : options.outputFolder;
     CreateOutputFolder(outputFolder);

@@ -58,6 +58,17 @@ int CheckedDivisor(std::int32_t divisor) {
   return divisor;
 }
 
+void CheckSetup(const ConversionSetup& setup) {
+  if (setup.quality < 0 || setup.quality > 100) {
+    throw Error(kGeneral, "the picture quality must be 1 to 100, not " + std::to_string(setup.quality));
+  }
+  constexpr int kDay = 24 * 60 * 60;
+  if (setup.advanceSeconds < 0 || setup.advanceSeconds > kDay) {
+    throw Error(kGeneral, "the seconds between slides must be 0 to " + std::to_string(kDay) + ", not " +
+                              std::to_string(setup.advanceSeconds));
+  }
+}
+
 void CheckDeck(const std::string& deck) {
   if (deck.empty()) throw Error(kGeneral, "Please select the PowerPoint file.");
   const FileCheck check = CheckFile(deck);
@@ -271,13 +282,19 @@ struct RescaledSlides {
 // printed to that PDF already.
 RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& folder, const std::filesystem::path& pdf,
                                 const ConversionSetup& setup, ConversionObserver& observer, const CancelFlag& cancel) {
-  const int divisor = job.m_SizeDivisor;
+  const int divisor = setup.fullHd ? 1 : job.m_SizeDivisor;
+  SlideEncoding encoding = setup.fullHd ? kHdEncoding : SlideEncoding{};
+  if (setup.quality != 0) encoding.quality = setup.quality;
   const int workers =
       setup.workers > 0 ? setup.workers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::unique_ptr<cJpeg>> encoders;
   for (int worker = 0; worker < workers; ++worker) encoders.push_back(std::make_unique<cJpeg>());
   SlideExportSettings exportSettings = ExportSettings(setup, observer, cancel);
   exportSettings.workers = workers;
+  if (setup.fullHd) {
+    exportSettings.fitWidth = kHdWidth;
+    exportSettings.fitHeight = kHdHeight;
+  }
   exportSettings.progress = [&job, &observer](int done, int count) {
     job.m_Percent = ProgressPercent(done - 1, count);
     observer.ShowProgress(job.m_Percent, done, count);
@@ -293,11 +310,11 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
   const ExportedSlideConsumer rescale = [&](int worker, int number, const std::string& jpeg) {
     cJpeg& encoder = *encoders[static_cast<std::size_t>(worker)];
     if (number == 1) {
-      frame.Set(RescaleSlide(jpeg, slideFile(number), divisor, encoder));
+      frame.Set(RescaleSlide(jpeg, slideFile(number), divisor, encoder, std::nullopt, encoding));
       return;
     }
     const std::optional<PictureSize> known = frame.Get();
-    const PictureSize size = RescaleSlide(jpeg, slideFile(number), divisor, encoder, known);
+    const PictureSize size = RescaleSlide(jpeg, slideFile(number), divisor, encoder, known, encoding);
     if (!known) frame.Keep(number, jpeg, size);
   };
   try {
@@ -310,7 +327,7 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
     throw ConversionCancelled();
   }
   for (const FirstSlideFrame::Kept& misfit : frame.TakeMisfits()) {
-    RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get());
+    RescaleSlide(misfit.exported, slideFile(misfit.number), divisor, *encoders.front(), frame.Get(), encoding);
   }
   // The frame is the first picture's size (Slide1.jpg), which its rescaling
   // measured: no need to decode the file again.
@@ -322,9 +339,9 @@ RescaledSlides ExportAndRescale(JobState& job, const std::filesystem::path& fold
 
 // The movie, its script and the page, each written whole under a temporary
 // name, then all three put in place together, or none.
-void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideShowMovie& movie, PictureSize frame,
-                  const std::vector<SlideText>& texts, const ConversionSetup& setup, ConversionObserver& observer,
-                  const CancelFlag& cancel) {
+std::size_t WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideShowMovie& movie,
+                         PictureSize frame, const std::vector<SlideText>& texts, const ConversionSetup& setup,
+                         ConversionObserver& observer, const CancelFlag& cancel) {
   try {
     const std::vector<std::uint8_t> movieBytes = movie.Bytes();
     const std::string_view movieView(reinterpret_cast<const char*>(movieBytes.data()), movieBytes.size());
@@ -334,10 +351,13 @@ void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideSh
     scriptFile.Write(MovieScript(outputs.movieFileName, movieView));
     PendingFile pageFile(outputs.pagePath);
     const std::string transcript = TranscriptHtml(outputs.baseName, texts);
+    // The page draws an hd movie at most at half its size, so that a screen
+    // of two pixels to the point shows it sharp; full screen shows it whole.
+    const int shown = setup.fullHd ? 2 : 1;
     const std::string pageTemplate = PageTemplate(setup.programFolder, observer);
-    pageFile.Write(
-        FillPageTemplate(pageTemplate, outputs.movieFileName, frame.width, frame.height, transcript, setup.player) +
-        "\r\n");
+    pageFile.Write(FillPageTemplate(pageTemplate, outputs.movieFileName, frame.width / shown, frame.height / shown,
+                                    transcript, setup.player) +
+                   "\r\n");
     std::vector<PendingFile*> files = {&movieFile, &scriptFile, &pageFile};
     std::optional<PendingFile> packageFile;
     if (setup.learningPackage) {
@@ -345,9 +365,10 @@ void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideSh
       PackageContents package;
       package.baseName = outputs.baseName;
       package.title = !texts.empty() && !texts.front().title.empty() ? texts.front().title : outputs.baseName;
-      package.page = FillPageTemplate(pageTemplate, outputs.movieFileName, frame.width, frame.height, transcript,
-                                      PlayerSource::kBesidePage, ScormPageScript(static_cast<int>(texts.size()))) +
-                     "\r\n";
+      package.page =
+          FillPageTemplate(pageTemplate, outputs.movieFileName, frame.width / shown, frame.height / shown, transcript,
+                           PlayerSource::kBesidePage, ScormPageScript(static_cast<int>(texts.size()))) +
+          "\r\n";
       package.movie = movieView;
       const std::string script = MovieScript(outputs.movieFileName, movieView);
       package.movieScript = script;
@@ -366,6 +387,7 @@ void WriteOutputs(const JobState& job, const DeckOutputs& outputs, const SlideSh
       PlacePlayerBesidePage(FindPlayerFiles(setup.programFolder), outputFolder);
     ThrowIfCancelled(cancel);
     CommitTogether(files);
+    return movieBytes.size();
   } catch (const FileWriteError& error) {
     throw Error(kGeneral, error.what(), FailureCause::kOutputFolder);
   }
@@ -439,6 +461,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   const auto height = static_cast<float>(slides.frame.height);
   SlideShowMovie movie;
   movie.SetUpFrame(width, height);
+  movie.SetAdvance(setup.advanceSeconds);
   const std::vector<std::string> listSlide = OrderSlides(fileJpg);
   std::vector<std::string> pictures;
   pictures.reserve(listSlide.size());
@@ -448,7 +471,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
     slides.texts[slide].notes = std::move(slides.notes[slide]);
   movie.BuildFrames(width, height, pictures, PlaceLinks(job, slides.links, slides.frame, slides.texts, observer));
   ThrowIfCancelled(cancel);
-  WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);
+  const std::size_t movieBytes = WriteOutputs(job, outputs, movie, slides.frame, slides.texts, setup, observer, cancel);
 
   observer.ClearProgress();
   observer.ConversionComplete();
@@ -462,6 +485,7 @@ ConversionOutcome ConvertInWorkFolder(JobState& job, const DeckOutputs& outputs,
   outcome.width = slides.frame.width;
   outcome.height = slides.frame.height;
   outcome.slideCount = static_cast<int>(listSlide.size());
+  outcome.movieBytes = movieBytes;
   return outcome;
 }
 
@@ -517,6 +541,7 @@ ConversionOutcome ConvertPresentation(JobState& job, const std::string& deckText
   // 1. Read the job and name the outputs. Everything a user can get wrong is
   // checked before any slide is exported.
   CheckedDivisor(job.m_SizeDivisor);
+  CheckSetup(setup);
   CheckOutputFolder(outputFolder);
   const DeckOutputs outputs = NameOutputs(job, deckText, outputFolder);
   CheckNotProgramFiles(outputs, job.m_SwfPath, ProgramOwnFiles(setup.programFolder));
@@ -539,6 +564,7 @@ std::vector<DeckOutcome> ConvertPresentations(const std::vector<std::string>& de
                                               int sizeDivisor, const ConversionSetup& setup,
                                               ConversionObserver& observer, const CancelFlag& cancel) {
   CheckedDivisor(sizeDivisor);
+  CheckSetup(setup);
   CheckOutputFolder(outputFolder);
   if (setup.player == PlayerSource::kBesidePage || setup.learningPackage) FindPlayerFiles(setup.programFolder);
   observer.ShowStatus(kConverting);

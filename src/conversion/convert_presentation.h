@@ -73,6 +73,15 @@ struct ConversionSetup {
   // player's files that come with Quillet are put in OUTPUT/ruffle first (a
   // missing set fails the conversion before anything is exported).
   PlayerSource player = PlayerSource::kOnline;
+  // hd: every page rendered to fit 1920 x 1080, keeping its shape (the size
+  // divisor is then not used), and encoded with kHdEncoding.
+  bool fullHd = false;
+  // The slide pictures' JPEG quality, 1..100; 0 keeps the size's own (100,
+  // or hd's). The colour sampling stays the size's.
+  int quality = 0;
+  // Seconds after which the movie goes on to the next slide by itself, the
+  // last back to the first; 0: never.
+  int advanceSeconds = 0;
   // Also NAME.zip, a package for a learning platform (SCORM 1.2): the page
   // written for it, the movie, its script and the player's files that come
   // with Quillet. The page beside it is the ordinary one.
@@ -82,6 +91,10 @@ struct ConversionSetup {
   bool notes = false;
 };
 
+// The full-screen size hd fits every slide into.
+inline constexpr int kHdWidth = 1920;
+inline constexpr int kHdHeight = 1080;
+
 struct ConversionOutcome {
   std::filesystem::path movie;    // NAME.swf
   std::filesystem::path script;   // NAME.swf.js
@@ -90,6 +103,7 @@ struct ConversionOutcome {
   int width = 0;                  // W, H: the frame in pixels
   int height = 0;
   int slideCount = 0;
+  std::uintmax_t movieBytes = 0;  // NAME.swf's size
 };
 
 // Converts job.m_PptPath... see convert_presentation.cpp. `deckText` is the

@@ -15,7 +15,6 @@ namespace {
 // The encoder settings given before every picture.
 constexpr std::int32_t kLumaSampling = 2;
 constexpr std::int32_t kChromaSampling = 1;
-constexpr std::int32_t kSlideQuality = 100;
 constexpr Rgb kWhite{255, 255, 255};
 
 int DivideAndRound(int size, int divisor) {
@@ -54,16 +53,16 @@ int ProgressPercent(std::int64_t finished, std::int64_t count) {
 }
 
 PictureSize RescaleSlide(std::string_view exported, const std::filesystem::path& file, int divisor, cJpeg& encoder,
-                         std::optional<PictureSize> frame) {
+                         std::optional<PictureSize> frame, SlideEncoding encoding) {
   const Surface picLoad = DecodeJpeg(exported, file);
   PictureSize size = RescaledSize(picLoad.Width(), picLoad.Height(), divisor);
   const bool fits = !frame || *frame == size;
   const Surface picSize = fits ? BoxFilter(picLoad, size.width, size.height) : FitIntoFrame(picLoad, *frame);
   if (!fits) size = *frame;
 
-  encoder.SetSamplingFrequencies(kLumaSampling, kLumaSampling, kChromaSampling, kChromaSampling, kChromaSampling,
-                                 kChromaSampling);
-  encoder.Quality(kSlideQuality);
+  const std::int32_t luma = encoding.fullColour ? kChromaSampling : kLumaSampling;
+  encoder.SetSamplingFrequencies(luma, luma, kChromaSampling, kChromaSampling, kChromaSampling, kChromaSampling);
+  encoder.Quality(encoding.quality);
   encoder.Comment("");
   if (encoder.SampleHDC(picSize, size.width, size.height, 0, 0) != 0) {
     throw Error(kGeneral, "cannot encode the slide picture " + file.string());

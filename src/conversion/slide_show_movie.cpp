@@ -63,6 +63,7 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     lastAction.MakeActionGotoFrame(slideCount - 1);
     startAction.MakeActionGotoFrameOfVariable(kStartVariable, slideCount);
     callbackAction.MakeActionGotoFrameCallback(kGoToCallback, slideCount);
+    if (advanceSeconds > 0) advanceAction.MakeActionAdvanceEvery(advanceSeconds * 1000);
   }
   std::size_t linksShown = 0;  // link buttons on the previous frame
   for (int a = 0; a < slideCount; ++a) {
@@ -110,6 +111,7 @@ void SlideShowMovie::BuildFrames(float width, float height, const std::vector<st
     movie.AddAction(slideAction);
     if (a == 0) movie.AddAction(callbackAction);
     if (a == 0) movie.AddAction(startAction);
+    if (a == 0 && advanceSeconds > 0) movie.AddAction(advanceAction);
     if (a > 0) {
       movie.RemoveObject(pictureButton);
       for (; linksShown > 0; --linksShown) movie.RemoveObject(linkButton);

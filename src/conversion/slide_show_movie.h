@@ -43,6 +43,10 @@ class SlideShowMovie {
 
   // A frame of 20*width x 20*height twips, white, 24 frames a second.
   void SetUpFrame(float width, float height);
+  // A kiosk show: every `seconds` without a key or a click the movie goes
+  // on to the next slide, from the last back to the first; 0 (the default)
+  // never. Call before BuildFrames.
+  void SetAdvance(int seconds) { advanceSeconds = seconds; }
   // One frame per picture path, in order; width and height in pixels.
   // links[i] holds the link areas of slide i + 1 (links may be shorter).
   void BuildFrames(float width, float height, const std::vector<std::string>& pictures,
@@ -77,6 +81,8 @@ class SlideShowMovie {
   swf::Action callbackAction;
   swf::Object linkButton;
   swf::Action linkAction;
+  swf::Action advanceAction;
+  int advanceSeconds = 0;
 };
 
 }  // namespace quillet

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -294,9 +295,33 @@ std::filesystem::path PrintToPdf(const std::filesystem::path& deck, const std::f
 // would otherwise need gigabytes).
 double PageResolution(const poppler::page& page, int dotsPerInch) {
   const poppler::rectf box = page.page_rect();
+  if (box.width() <= 0 || box.height() <= 0) return dotsPerInch;
   const double longest = std::max(box.width(), box.height()) * dotsPerInch / kPointsPerInch;
   if (longest <= kLongestSide) return dotsPerInch;
   return dotsPerInch * kLongestSide / longest;
+}
+
+// The resolution of a page and its picture's size: at settings.dotsPerInch
+// (as PageResolution lowers it), or fitted into settings.fitWidth x fitHeight
+// with the size worked out here, so that rounding inside poppler cannot make
+// it a pixel more or less than the box (1440 x 1080, not 1441 x 1080).
+struct PageRender {
+  double resolution = 0;
+  int width = -1;  // -1: the whole page, as poppler sizes it
+  int height = -1;
+};
+
+PageRender RenderSize(const poppler::page& page, const SlideExportSettings& settings) {
+  const poppler::rectf box = page.page_rect();
+  if (settings.fitWidth <= 0 || settings.fitHeight <= 0 || box.width() <= 0 || box.height() <= 0) {
+    return {PageResolution(page, settings.dotsPerInch)};
+  }
+  const double scale = std::min(settings.fitWidth / box.width(), settings.fitHeight / box.height());
+  PageRender render;
+  render.resolution = scale * kPointsPerInch;
+  render.width = std::clamp(static_cast<int>(std::lround(box.width() * scale)), 1, settings.fitWidth);
+  render.height = std::clamp(static_cast<int>(std::lround(box.height() * scale)), 1, settings.fitHeight);
+  return render;
 }
 
 Surface ToSurface(const poppler::image& image) {
@@ -389,8 +414,9 @@ std::string ExportPage(poppler::document& document, poppler::page_renderer& rend
   const std::string slide = "slide " + std::to_string(index + 1) + " of " + deck.string();
   std::unique_ptr<poppler::page> page(document.create_page(index));
   if (!page) throw Error(kGeneral, "cannot read " + slide);
-  const double resolution = PageResolution(*page, settings.dotsPerInch);
-  const poppler::image image = renderer.render_page(page.get(), resolution, resolution);
+  const PageRender render = RenderSize(*page, settings);
+  const poppler::image image =
+      renderer.render_page(page.get(), render.resolution, render.resolution, 0, 0, render.width, render.height);
   if (!image.is_valid() || image.width() <= 0 || image.height() <= 0) throw Error(kGeneral, "cannot render " + slide);
   if (settings.slideTexts) (*settings.slideTexts)[static_cast<std::size_t>(index)] = ReadSlideText(*page);
   if (notesPage >= 0 && settings.slideNotes) {

@@ -34,6 +34,11 @@ struct SlideExportSettings {
   // first. Called on the thread that called the exporter; may be empty.
   std::function<void(int seconds)> whileExporting;
   int dotsPerInch = 72;
+  // When both are set, each page is rendered instead at the resolution that
+  // fits its picture into fitWidth x fitHeight pixels, keeping its shape (a
+  // 4:3 page into 1920 x 1080 becomes 1440 x 1080).
+  int fitWidth = 0;
+  int fitHeight = 0;
   int jpegQuality = 100;
   // LibreOffice's program; empty means soffice (or libreoffice) along $PATH,
   // then /usr/lib/libreoffice/program/soffice.

@@ -263,6 +263,61 @@ void Action::MakeActionGotoFrameCallback(const std::string& name, std::int32_t f
   action_ = ActionProgram{std::move(records), static_cast<std::uint32_t>(frameCount)};
 }
 
+void Action::MakeActionAdvanceEvery(std::int32_t milliseconds) {
+  constexpr std::int32_t kDay = 24 * 60 * 60 * 1000;
+  constexpr std::int32_t kCheckEvery = 250;  // milliseconds
+  if (milliseconds < 1 || milliseconds > kDay)
+    Fail("MakeActionAdvanceEvery", "the wait of " + std::to_string(milliseconds) + " ms is outside 1 ms to a day");
+  using Records = std::vector<ActionRecord>;
+  const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
+  const auto push = [](std::vector<PushValue> values) {
+    return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
+  };
+  const auto join = [](std::initializer_list<Records> parts) {
+    Records records;
+    for (const Records& part : parts) records.insert(records.end(), part.begin(), part.end());
+    return records;
+  };
+  const auto branchOver = [](ActionCode code, const Records& skipped) {
+    return ActionRecord{.code = code, .branchOffset = static_cast<std::int16_t>(ActionLength(skipped))};
+  };
+  // An anonymous function of `body`, left on the stack.
+  const auto function = [&](const Records& body) {
+    return join({{ActionRecord{.code = ActionCode::kDefineFunction,
+                               .codeSize = static_cast<std::uint16_t>(ActionLength(body))}},
+                 body});
+  };
+  const std::string waitFrom = "quilletWaitFrom";
+  const std::string started = "quilletAdvancing";
+  // waitFrom = getTimer()
+  const Records restart = {push({waitFrom}), simple(ActionCode::kGetTime), simple(ActionCode::kSetVariable)};
+  // if (!(getTimer() - waitFrom < milliseconds)) { restart; _root.play(); }
+  const Records advance = join({restart,
+                                {push({std::int32_t{0}, "_root"}), simple(ActionCode::kGetVariable), push({"play"}),
+                                 simple(ActionCode::kCallMethod), simple(ActionCode::kPop)}});
+  const Records tick = join(
+      {{simple(ActionCode::kGetTime), push({waitFrom}), simple(ActionCode::kGetVariable), simple(ActionCode::kSubtract),
+        push({milliseconds}), simple(ActionCode::kLess2), branchOver(ActionCode::kIf, advance)},
+       advance});
+  const Records setUp =
+      join({{push({started, std::int32_t{1}}), simple(ActionCode::kSetVariable)},
+            restart,
+            {push({"onMouseDown"})},
+            function(restart),
+            {simple(ActionCode::kSetVariable), push({"onKeyDown"})},
+            function(restart),
+            {simple(ActionCode::kSetVariable), push({"_root"}), simple(ActionCode::kGetVariable),
+             push({std::int32_t{1}, "Key"}), simple(ActionCode::kGetVariable), push({"addListener"}),
+             simple(ActionCode::kCallMethod), simple(ActionCode::kPop), push({kCheckEvery})},
+            function(tick),
+            {push({std::int32_t{2}, "setInterval"}), simple(ActionCode::kCallFunction), simple(ActionCode::kPop)}});
+  if (ActionLength(setUp) > 0x7FFF) Fail("MakeActionAdvanceEvery", "the timer's actions are too long");
+  ActionProgram program;
+  program.records =
+      join({{push({started}), simple(ActionCode::kGetVariable), branchOver(ActionCode::kIf, setUp)}, setUp});
+  action_ = std::move(program);
+}
+
 ActionProgram Action::Program(const char* caller) const {
   if (!action_)
     Fail(caller, "the action has not been made (call MakeActionStop, MakeActionPlay or MakeActionGotoFrame first)");
@@ -464,7 +519,7 @@ MovieFile Movie::Assemble() const {
 std::vector<std::uint8_t> Movie::Encode() const {
   const MovieFile movie = Assemble();
   try {
-    return EncodeMovie(movie);
+    return CompressMovie(EncodeMovie(movie));
   } catch (const quillet::Error& error) {
     Fail("WriteMovie", error.what());
   }

@@ -69,6 +69,15 @@ class Action {
   // ExternalInterface ignores the registration.
   void MakeActionGotoFrameCallback(const std::string& name, std::int32_t frameCount);
 
+  // A kiosk's timer, set up once however often the action runs: every
+  // `milliseconds` (1 to a day) without a key pressed or the mouse pressed
+  // the root timeline plays on to its next frame, as a click on the slide
+  // does (from the last frame players go back to the first); any key or
+  // mouse press restarts the wait. A setInterval that checks four times a
+  // second against getTimer(), and the root as a Key listener with
+  // onKeyDown and onMouseDown handlers.
+  void MakeActionAdvanceEvery(std::int32_t milliseconds);
+
   // The action made last; throws when none was made.
   ActionProgram Program(const char* caller) const;
 

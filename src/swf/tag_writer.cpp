@@ -4,6 +4,8 @@
 // always take the long form, as players and validators expect.
 #include "swf/tag_writer.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <limits>
 #include <string>
@@ -359,6 +361,42 @@ std::vector<std::uint8_t> EncodeMovie(const MovieFile& movie) {
   const auto length = static_cast<std::uint32_t>(bytes.size());
   for (int index = 0; index < 4; ++index) bytes[4 + index] = static_cast<std::uint8_t>((length >> (8 * index)) & 0xFF);
   return bytes;
+}
+
+namespace {
+constexpr std::size_t kHeaderBytes = 8;  // signature, version, FileLength
+}
+
+std::vector<std::uint8_t> CompressMovie(const std::vector<std::uint8_t>& fws) {
+  if (fws.size() < kHeaderBytes || fws[0] != 'F' || fws[1] != 'W' || fws[2] != 'S')
+    throw quillet::Error(quillet::kGeneral, "only an uncompressed SWF file can be compressed");
+  const std::size_t bodySize = fws.size() - kHeaderBytes;
+  uLongf compressedSize = compressBound(static_cast<uLong>(bodySize));
+  std::vector<std::uint8_t> cws(kHeaderBytes + compressedSize);
+  std::copy(fws.begin(), fws.begin() + kHeaderBytes, cws.begin());
+  cws[0] = 'C';
+  if (compress2(cws.data() + kHeaderBytes, &compressedSize, fws.data() + kHeaderBytes, static_cast<uLong>(bodySize),
+                Z_BEST_COMPRESSION) != Z_OK)
+    throw quillet::Error(quillet::kGeneral, "zlib could not compress the movie");
+  cws.resize(kHeaderBytes + compressedSize);
+  return cws;
+}
+
+std::vector<std::uint8_t> ExpandMovie(const std::vector<std::uint8_t>& file) {
+  if (file.size() >= kHeaderBytes && file[0] == 'F' && file[1] == 'W' && file[2] == 'S') return file;
+  if (file.size() < kHeaderBytes || file[0] != 'C' || file[1] != 'W' || file[2] != 'S')
+    throw quillet::Error(quillet::kGeneral, "not an SWF file (FWS or CWS)");
+  const std::uint32_t length = file[4] | (file[5] << 8) | (file[6] << 16) | (static_cast<std::uint32_t>(file[7]) << 24);
+  if (length < kHeaderBytes) throw quillet::Error(quillet::kGeneral, "the SWF file's length is too short");
+  std::vector<std::uint8_t> fws(length);
+  std::copy(file.begin(), file.begin() + kHeaderBytes, fws.begin());
+  fws[0] = 'F';
+  uLongf expanded = length - kHeaderBytes;
+  if (uncompress(fws.data() + kHeaderBytes, &expanded, file.data() + kHeaderBytes,
+                 static_cast<uLong>(file.size() - kHeaderBytes)) != Z_OK ||
+      expanded != length - kHeaderBytes)
+    throw quillet::Error(quillet::kGeneral, "the SWF file's zlib stream is damaged or of another length");
+  return fws;
 }
 
 }  // namespace swf

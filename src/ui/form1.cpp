@@ -394,6 +394,7 @@ void Form1::cmdConvert_Click() {
   ConversionSetup setup;
   setup.programFolder = std::filesystem::path(QDir::fromNativeSeparators(programFolder_).toStdString());
   setup.player = ChosenValue(kPlayerKey) == "local" ? PlayerSource::kBesidePage : PlayerSource::kOnline;
+  setup.fullHd = ChosenValue(kFullScreenKey) == "hd";
   setup.learningPackage = ChosenValue(kPackageKey) == "on";
   setup.notes = ChosenValue(kNotesKey) == "with";
   runner_->Start(job_, txtPPT_->text().toStdString(), QDir::fromNativeSeparators(txtSwf_->text()).toStdString(), setup);

@@ -29,6 +29,11 @@ struct WindowOption {
 inline constexpr const char* kPlayerKey = "player";
 inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, OptionValue{"local", "beside the page"}};
 
+// Whether the slides are drawn for full screen (quillet convert --size hd),
+// which takes the place of the size chosen with the skin's three dots.
+inline constexpr const char* kFullScreenKey = "fullscreen";
+inline constexpr std::array kFullScreenValues{OptionValue{"no", "the size chosen above"},
+                                              OptionValue{"hd", "full HD (1920 x 1080)"}};
 // Whether NAME.zip, a package for a learning platform (SCORM 1.2), is
 // written too. Stored as "off" or "on"; `quillet convert --scorm` is "on".
 inline constexpr const char* kPackageKey = "scorm";
@@ -44,6 +49,10 @@ inline constexpr std::array kWindowOptions{
                  "Where the page loads the Ruffle player from: unpkg.com, or a copy in the output folder's ruffle "
                  "folder, which plays with no internet once the folder is served.",
                  kPlayerValues},
+    WindowOption{kFullScreenKey, "Slide size",
+                 "Full HD draws every slide to fill a 1920 x 1080 screen (a 4:3 slide at 1440 x 1080), sharp in "
+                 "full screen, at a few times the weight of big.",
+                 kFullScreenValues},
     WindowOption{kPackageKey, "Learning platform package",
                  "Also writes a SCORM 1.2 package (NAME.zip) to upload to a learning platform such as Moodle: it "
                  "reports the slide shown, resumes there and reports the deck completed once every slide was shown.",

@@ -6,8 +6,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -63,6 +65,17 @@ bool EndsWithinAMoment(const std::filesystem::path& pidFile) {
   return false;
 }
 
+// The "Movie:" line quillet convert prints for the movie at `path`, which
+// weighs under a megabyte.
+std::string MovieLine(const std::filesystem::path& path, int slides) {
+  std::error_code error;
+  const auto bytes = std::filesystem::file_size(path, error);
+  char weight[16];
+  std::snprintf(weight, sizeof weight, "%.1f KB", static_cast<double>(bytes) / 1000);
+  return "Movie: " + path.string() + " (" + std::to_string(slides) + (slides == 1 ? " slide, " : " slides, ") + weight +
+         ")";
+}
+
 class ConvertCommandTest : public ::testing::Test {
  protected:
   // Runs quillet convert with `arguments` in the folder `cwd`.
@@ -91,8 +104,9 @@ class ConvertCommandTest : public ::testing::Test {
 TEST_F(ConvertCommandTest, PrintsCompletionAndThePathsOnStdout) {
   const CommandRun run = Convert({Deck("talk.pdf", 2), "-o", out_.Path().string(), "--size", "small"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(run.out, "Conversion complete.\nPage:  " + (out_ / "talk.html").string() +
-                         "\nMovie: " + (out_ / "talk.swf").string() + "\n");
+  ASSERT_LT(std::filesystem::file_size(out_ / "talk.swf"), 100000u);
+  EXPECT_EQ(run.out, "Conversion complete.\nPage:  " + (out_ / "talk.html").string() + "\n" +
+                         MovieLine(out_ / "talk.swf", 2) + "\n");
   EXPECT_EQ(run.err, "");  // no terminal, no progress bar
   EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"talk.html", "talk.swf", "talk.swf.js"}));
   EXPECT_NE(ReadBytes(out_ / "talk.html").find("width=\"240\" height=\"180\""), std::string::npos);
@@ -106,6 +120,35 @@ TEST_F(ConvertCommandTest, WritesIntoTheCurrentFolderByDefault) {
   EXPECT_EQ(here.exitCode, 0) << here.err;
   EXPECT_NE(here.out.find("Movie: " + (out_ / "b.swf").string()), std::string::npos) << here.out;
   EXPECT_NE(ReadBytes(out_ / "b.html").find("width=\"720\" height=\"540\""), std::string::npos);
+}
+
+// hd fits each slide into 1920 x 1080, keeping its shape, and the movie's
+// stage is the picture's size; --quality keeps hd's sampling (4:4:4).
+TEST_F(ConvertCommandTest, HdFitsFullHdKeepingTheShape) {
+  WriteBytes(decks_ / "wide.pdf", MakePdf({PdfPage{960, 540, testing::PageColour(0)}}));
+  struct Case {
+    std::string deck;
+    int width, height;
+  };
+  for (const Case& c : {Case{Deck("square.pdf", 1), 1440, 1080}, Case{(decks_ / "wide.pdf").string(), 1920, 1080}}) {
+    const CommandRun run =
+        Convert({c.deck, "-o", out_.Path().string(), "--size", "hd", "--quality", "60", "-q"}, scratch_.Path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string name = std::filesystem::path(c.deck).stem().string();
+    const testing::SwfFile swf = testing::ReadSwf(ReadBytes(out_ / (name + ".swf")));
+    EXPECT_EQ(swf.xMax, c.width * 20) << name;
+    EXPECT_EQ(swf.yMax, c.height * 20) << name;
+    const auto picture = std::find_if(swf.tags.begin(), swf.tags.end(),
+                                      [](const testing::SwfTag& tag) { return tag.code == testing::kDefineBitsJpeg2; });
+    ASSERT_NE(picture, swf.tags.end()) << name;
+    const std::string& jpeg = picture->body;
+    const std::size_t sof = jpeg.find("\xff\xc0");
+    ASSERT_NE(sof, std::string::npos) << name;
+    const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(jpeg[sof + at]); };
+    EXPECT_EQ(byte(5) * 256 + byte(6), c.height) << name;
+    EXPECT_EQ(byte(7) * 256 + byte(8), c.width) << name;
+    EXPECT_EQ(byte(11), 0x11) << name << ": luminance sampled once per pixel";
+  }
 }
 
 TEST_F(ConvertCommandTest, ShowsAProgressBarOnATerminal) {
@@ -170,7 +213,19 @@ INSTANTIATE_TEST_SUITE_P(
         Misuse{{}, 2, "quillet convert: no presentation given (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "--size", "huge"},
                2,
-               "quillet convert: --size must be small, medium or big, not 'huge' (try quillet convert --help)\n"},
+               "quillet convert: --size must be small, medium, big or hd, not 'huge' (try quillet convert --help)\n"},
+        Misuse{{"a.ppt", "--quality", "0"},
+               2,
+               "quillet convert: --quality must be a whole number from 1 to 100, not '0' (try quillet convert "
+               "--help)\n"},
+        Misuse{{"a.ppt", "--quality=101"},
+               2,
+               "quillet convert: --quality must be a whole number from 1 to 100, not '101' (try quillet convert "
+               "--help)\n"},
+        Misuse{{"a.ppt", "--advance", "-1"},
+               2,
+               "quillet convert: --advance must be a whole number of seconds from 0 to 86400, not '-1' (try "
+               "quillet convert --help)\n"},
         Misuse{{"a.ppt", "--frames"}, 2, "quillet convert: unknown option '--frames' (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "-o"}, 2, "quillet convert: -o needs a value (try quillet convert --help)\n"},
         Misuse{{"a.ppt", "-o", ""},
@@ -414,9 +469,8 @@ TEST_F(ConvertCommandTest, BatchWritesEveryGoodDeckAndFailsTheOthersAlone) {
                          (out_ / "first.swf").string() +
                          " already\n"
                          "quillet convert: 2 of 4 decks converted, 2 failed.\n");
-  EXPECT_EQ(run.out, "Page:  " + (out_ / "first.html").string() + "\nMovie: " + (out_ / "first.swf").string() +
-                         "\nPage:  " + (out_ / "third.html").string() + "\nMovie: " + (out_ / "third.swf").string() +
-                         "\n");
+  EXPECT_EQ(run.out, "Page:  " + (out_ / "first.html").string() + "\n" + MovieLine(out_ / "first.swf", 1) +
+                         "\nPage:  " + (out_ / "third.html").string() + "\n" + MovieLine(out_ / "third.swf", 2) + "\n");
   EXPECT_EQ(AllNames(out_.Path()), (std::vector<std::string>{"first.html", "first.swf", "first.swf.js", "third.html",
                                                              "third.swf", "third.swf.js"}));
   EXPECT_EQ(testing::ReadSwf(ReadBytes(out_ / "third.swf")).frameCount, 2);
@@ -608,7 +662,8 @@ TEST_F(ConvertCommandTest, LearningPlatformPackage) {
 TEST_F(ConvertCommandTest, HelpDescribesTheCommand) {
   const CommandRun run = Convert({"--help"}, scratch_.Path());
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big] ", 0), 0u);
+  EXPECT_EQ(run.out.rfind("Usage: quillet convert DECK... [-o DIR] [--size small|medium|big|hd] [--quality N] ", 0),
+            0u);
   for (const char* point : {"needs LibreOffice Impress", "from the internet", "are replaced"}) {
     EXPECT_NE(run.out.find(point), std::string::npos) << point;
   }

@@ -373,8 +373,10 @@ export async function screenshotPixels(page, clip) {
 }
 
 // The JPEG pictures of an SWF movie (DefineBitsJPEG2 tags), in file order.
-export function moviePictures(swf) {
-  if (swf.toString('latin1', 0, 3) !== 'FWS') throw new Error('the movie is not an uncompressed SWF file');
+export function moviePictures(movie) {
+  const signature = movie.toString('latin1', 0, 3);
+  if (signature !== 'FWS' && signature !== 'CWS') throw new Error('the movie is not an SWF file');
+  const swf = signature === 'CWS' ? Buffer.concat([movie.subarray(0, 8), zlib.inflateSync(movie.subarray(8))]) : movie;
   const bits = swf[8] >> 3;
   let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
   const pictures = [];

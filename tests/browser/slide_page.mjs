@@ -14,10 +14,10 @@ import {
 export const slideCount = 12;
 const pictureTolerance = 4;
 
-// A PDF file of `pages` pages of 480 x 360 points, page k in its own colour,
-// half of a grid of 12-point squares in random colours, and a white square
-// further right on each page.
-export function pdfDeck(pages) {
+// A PDF file of `pages` pages of 480 x 360 points (times `scale`), page k in
+// its own colour, half of a grid of 12-point squares in random colours, and a
+// white square further right on each page.
+export function pdfDeck(pages, scale = 1) {
   const objects = ['<< /Type /Catalog /Pages 2 0 R >>', null];
   const kids = [];
   let seed = 1;
@@ -27,7 +27,7 @@ export function pdfDeck(pages) {
   };
   for (let page = 0; page < pages; page += 1) {
     const [r, g, b] = [0, 1, 2].map((k) => (0.5 + 0.45 * Math.cos(2 * Math.PI * (page / pages + k / 3))).toFixed(3));
-    let content = `${r} ${g} ${b} rg 0 0 480 360 re f`;
+    let content = `${scale} 0 0 ${scale} 0 0 cm ${r} ${g} ${b} rg 0 0 480 360 re f`;
     for (let y = 0; y < 360; y += 12) {
       for (let x = 0; x < 480; x += 12) {
         const colour = [random(), random(), random()].map((value) => value.toFixed(2)).join(' ');
@@ -36,7 +36,7 @@ export function pdfDeck(pages) {
     }
     content += ` 1 1 1 rg ${30 + page * 30} 200 60 60 re f`;
     objects.push(`<< /Length ${content.length} >>\nstream\n${content}\nendstream`);
-    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 480 360] /Contents ${objects.length} 0 R >>`);
+    objects.push(`<< /Type /Page /Parent 2 0 R /MediaBox [0 0 ${480 * scale} ${360 * scale}] /Contents ${objects.length} 0 R >>`);
     kids.push(`${objects.length} 0 R`);
   }
   objects[1] = `<< /Type /Pages /Kids [${kids.join(' ')}] /Count ${pages} >>`;

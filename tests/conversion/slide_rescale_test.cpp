@@ -95,21 +95,30 @@ TEST(RescaleSlideTest, ShrinksAndReencodesWithItsOwnSettings) {
 }
 
 // The written slide is, byte for byte, what the encoder makes of the
-// exported picture shrunk by the box filter, at every size divisor.
+// exported picture shrunk by the box filter, at every size divisor, at the
+// default settings, at another quality (which keeps the sampling) and at hd's.
 TEST(RescaleSlideTest, WritesTheEncoderOutputOfTheBoxFilteredPicture) {
   ScratchFolder folder;
   WriteJpeg(Gradient(721, 541), folder / "exported.jpg", 90);
   const Surface exported = LoadPicture(folder / "exported.jpg");
-  for (const int divisor : {1, 2, 3}) {
+  struct Case {
+    int divisor;
+    SlideEncoding encoding;
+    int quality, luma;  // what the reference encoder is given
+  };
+  for (const Case& c : {Case{1, {}, 100, 2}, Case{2, {}, 100, 2}, Case{3, {}, 100, 2}, Case{1, {85, false}, 85, 2},
+                        Case{1, kHdEncoding, kHdEncoding.quality, 1}, Case{1, {85, true}, 85, 1}}) {
     cJpeg encoder;
-    RescaleSlide(ReadBytes(folder / "exported.jpg"), folder / "Slide1.jpg", divisor, encoder);
-    const PictureSize size = RescaledSize(exported.Width(), exported.Height(), divisor);
+    RescaleSlide(ReadBytes(folder / "exported.jpg"), folder / "Slide1.jpg", c.divisor, encoder, std::nullopt,
+                 c.encoding);
+    const PictureSize size = RescaledSize(exported.Width(), exported.Height(), c.divisor);
     cJpeg reference;
-    reference.SetSamplingFrequencies(2, 2, 1, 1, 1, 1);
-    reference.Quality(100);
+    reference.SetSamplingFrequencies(c.luma, c.luma, 1, 1, 1, 1);
+    reference.Quality(c.quality);
     ASSERT_EQ(reference.SampleHDC(BoxFilter(exported, size.width, size.height), size.width, size.height, 0, 0), 0);
     reference.SaveFile((folder / "expected.jpg").string());
-    EXPECT_EQ(ReadBytes(folder / "Slide1.jpg"), ReadBytes(folder / "expected.jpg")) << "divisor " << divisor;
+    EXPECT_EQ(ReadBytes(folder / "Slide1.jpg"), ReadBytes(folder / "expected.jpg"))
+        << "divisor " << c.divisor << ", quality " << c.quality << ", luma " << c.luma;
   }
 }
 

@@ -75,8 +75,8 @@ TEST_P(SlideShow, TagsPerFrameMatchTheCallSequence) {
     EXPECT_EQ(frames[a], a == 0 ? kFirstFrame : kLaterFrame) << "frame " << a << "\n" << swf_test::DumpMovie(bytes);
   EXPECT_EQ(frames.back(), std::vector<std::string>{"End"});
 
-  // Header: FWS, version 10, frame 20 W x 20 H twips, 24 fps, one frame per slide.
-  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "FWS");
+  // Header: CWS, version 10, frame 20 W x 20 H twips, 24 fps, one frame per slide.
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 3), "CWS");
   EXPECT_EQ(bytes[3], 10);
   const MovieFile model = built.LibraryMovie().Assemble();
   EXPECT_EQ(model.frameSize,
@@ -205,6 +205,43 @@ TEST_P(SlideShow, DisplayListButtonsAndCounterPerFrame) {
 INSTANTIATE_TEST_SUITE_P(Sizes, SlideShow,
                          testing::Values(SlideShowCase{2, 720, 540}, SlideShowCase{12, 360, 270},
                                          SlideShowCase{1, 240, 180}, SlideShowCase{3, 481, 270}));
+
+// --advance: one more DoAction on the first frame only (its timer, set up
+// once), which calls setInterval with the check every 250 ms and _root.play;
+// the independent parser reads the movie. Without it the frames are as above.
+TEST(SlideShowKiosk, FirstFrameSetsUpTheTimerOnce) {
+  ScratchFolder folder;
+  quillet::SlideShowMovie built;
+  built.SetAdvance(5);
+  Build(built, 240, 180, Pictures(folder, 3, 240, 180));
+  const auto path = folder / "kiosk.swf";
+  built.Write(path.string());
+  const auto frames = swf_test::FrameTagNames(swf_test::ReadFile(path));
+  std::vector<std::string> first = kFirstFrame;
+  first.insert(first.begin() + 5, "DoAction");
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames[0], first);
+  EXPECT_EQ(frames[1], kLaterFrame);
+  ExpectIndependentParserAccepts(path, 3);
+  std::vector<std::vector<ActionRecord>> actions;
+  for (const Tag& tag : built.LibraryMovie().Assemble().tags)
+    if (const auto* action = std::get_if<DoActionTag>(&tag)) actions.push_back(action->actions);
+  ASSERT_EQ(actions.size(), 3u + 1u + 2u * 2u);
+  const std::vector<ActionRecord>& timer = actions[3];
+  const auto has = [&](const PushValue& value) {
+    return std::any_of(timer.begin(), timer.end(), [&](const ActionRecord& record) {
+      return std::find(record.values.begin(), record.values.end(), value) != record.values.end();
+    });
+  };
+  EXPECT_TRUE(has(PushValue{std::int32_t{5000}}));
+  EXPECT_TRUE(has(PushValue{std::int32_t{250}}));
+  EXPECT_TRUE(has(PushValue{std::string("setInterval")}));
+  EXPECT_TRUE(has(PushValue{std::string("play")}));
+  EXPECT_TRUE(has(PushValue{std::string("addListener")}));
+  swf::Action tooLong;
+  EXPECT_THROW(tooLong.MakeActionAdvanceEvery(24 * 60 * 60 * 1000 + 1), std::exception);
+  EXPECT_THROW(tooLong.MakeActionAdvanceEvery(0), std::exception);
+}
 
 TEST(SlideShowGeometry, ArrowsCounterAndPictureSitWhereTheCallsPutThem) {
   ScratchFolder folder;

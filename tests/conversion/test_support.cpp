@@ -1,6 +1,8 @@
 // Shared helpers of the conversion tests.
 #include "test_support.h"
 
+#include "swf/tag_writer.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -108,10 +110,20 @@ std::int32_t SignedBits(const std::string& bytes, std::size_t& bit, int count) {
 
 }  // namespace
 
-SwfFile ReadSwf(const std::string& bytes) {
+SwfFile ReadSwf(const std::string& written) {
   SwfFile movie;
-  if (bytes.size() < 21 || bytes.compare(0, 3, "FWS") != 0) {
-    ADD_FAILURE() << "not an uncompressed SWF file";
+  if (written.size() < 21 || written.compare(1, 2, "WS") != 0) {
+    ADD_FAILURE() << "not an SWF file";
+    return movie;
+  }
+  movie.compressed = written[0] == 'C';
+  std::string bytes;
+  try {
+    const std::vector<std::uint8_t> expanded =
+        swf::ExpandMovie(std::vector<std::uint8_t>(written.begin(), written.end()));
+    bytes.assign(expanded.begin(), expanded.end());
+  } catch (const std::exception& error) {
+    ADD_FAILURE() << error.what();
     return movie;
   }
   movie.version = static_cast<unsigned char>(bytes[3]);

@@ -40,6 +40,7 @@ struct SwfTag {
   std::string body;
 };
 struct SwfFile {
+  bool compressed = false;  // CWS
   int version = 0;
   std::int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;  // frame, twips
   double frameRate = 0;
@@ -53,8 +54,8 @@ enum SwfTagCode : int {
   kSetBackgroundColor = 9,
   kDefineBitsJpeg2 = 21,
 };
-// Reads an uncompressed SWF file; fails the test on a malformed one.
-SwfFile ReadSwf(const std::string& bytes);
+// Reads an SWF file (FWS or CWS); fails the test on a malformed one.
+SwfFile ReadSwf(const std::string& written);
 // The pictures (DefineBitsJPEG2) of each frame, decoded, in frame order.
 std::vector<std::vector<Surface>> FramePictures(const SwfFile& movie);
 // The mean colour of a picture.

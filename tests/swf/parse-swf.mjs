@@ -14,6 +14,7 @@
 // Modules come from tests/tools/node_modules (installed by scripts/install-deps).
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
@@ -29,7 +30,12 @@ if (!file) {
   console.error('usage: node parse-swf.mjs MOVIE.swf');
   process.exit(2);
 }
-const bytes = fs.readFileSync(file);
+const raw = fs.readFileSync(file);
+// A CWS movie is walked as its FWS form: the same header, the rest inflated.
+const compressed = raw.length >= 8 && raw.toString('latin1', 0, 3) === 'CWS';
+const bytes = compressed
+  ? Buffer.concat([Buffer.from('FWS', 'latin1'), raw.subarray(3, 8), zlib.inflateSync(raw.subarray(8))])
+  : raw;
 
 // Raw walk over the tag headers.
 function walkTags() {
@@ -94,7 +100,7 @@ function usedIds(tag) {
 walkTags();
 let movie;
 try {
-  movie = parseSwf(bytes);
+  movie = parseSwf(raw);
 } catch (error) {
   fail(`swf-parser rejects the file: ${error.message}`);
 }

@@ -264,4 +264,26 @@ TEST(Tags, PlaceObject2WithoutCharacterOrMoveIsRefused) {
 }
 
 }  // namespace
+// The written file is the FWS file with its body as one zlib stream; the
+// header keeps the version and the uncompressed FileLength.
+TEST(CompressedMovie, KeepsTheHeaderAndExpandsToTheSameFile) {
+  MovieFile movie;
+  movie.version = 10;
+  movie.frameSize = Rect{0, 4000, 0, 3000};
+  movie.frameRate = 24 << 8;
+  movie.tags = {SetBackgroundColorTag{Rgba{255, 255, 255, 255}}, ShowFrameTag{}, ShowFrameTag{}, EndTag{}};
+  const std::vector<std::uint8_t> fws = EncodeMovie(movie);
+  const std::vector<std::uint8_t> cws = CompressMovie(fws);
+  ASSERT_GT(cws.size(), 10u);
+  EXPECT_EQ(std::string(cws.begin(), cws.begin() + 3), "CWS");
+  EXPECT_TRUE(std::equal(fws.begin() + 3, fws.begin() + 8, cws.begin() + 3));
+  EXPECT_EQ(cws[8], 0x78);  // a zlib stream
+  EXPECT_EQ(ExpandMovie(cws), fws);
+  EXPECT_EQ(ExpandMovie(fws), fws);
+  std::vector<std::uint8_t> damaged = cws;
+  damaged.resize(damaged.size() - 3);
+  EXPECT_THROW(ExpandMovie(damaged), quillet::Error);
+  EXPECT_THROW(CompressMovie(cws), quillet::Error);
+}
+
 }  // namespace swf

@@ -1,6 +1,8 @@
 // Test helpers for the movie library; see test_support.h.
 #include "test_support.h"
 
+#include "swf/tag_writer.h"
+
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
@@ -59,7 +61,8 @@ std::vector<RawTag> ReadTags(const Bytes& tags, std::size_t start) {
   return result;
 }
 
-std::vector<RawTag> ReadMovieTags(const Bytes& file) {
+std::vector<RawTag> ReadMovieTags(const Bytes& written) {
+  const Bytes file = swf::ExpandMovie(written);
   if (file.size() < 9) throw std::runtime_error("too short for an SWF header");
   const int rectBits = file[8] >> 3;
   const std::size_t start = 8 + static_cast<std::size_t>((5 + 4 * rectBits + 7) / 8) + 4;

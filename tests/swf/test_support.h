@@ -24,9 +24,9 @@ struct RawTag {
   Bytes body;
 };
 
-// The tags of a whole FWS file (after its header), or of a run of tags.
+// The tags of a whole FWS or CWS file (after its header), or of a run of tags.
 std::vector<RawTag> ReadTags(const Bytes& tags, std::size_t start = 0);
-std::vector<RawTag> ReadMovieTags(const Bytes& file);
+std::vector<RawTag> ReadMovieTags(const Bytes& written);
 std::string TagName(std::uint16_t code);
 // One line per tag: name, code, length, the first bytes of the body.
 std::string DumpTags(const std::vector<RawTag>& tags);

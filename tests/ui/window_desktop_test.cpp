@@ -133,11 +133,16 @@ class WindowDesktopTests : public QObject {
       QVERIFY(local->isChecked());
       QCOMPARE(QApplication::focusWidget(), local);
       QCOMPARE(settings.value(QStringLiteral("player")).toString(), QStringLiteral("local"));
-      // Tab leaves the group for the next one's choice, the package's, which
-      // Right turns on; Tab again reaches the notes (off at first), which
-      // Right turns on; the last group's Tab goes to Done. Escape closes the
-      // panel.
+      // Tab leaves each group for the next one's first choice, which Right
+      // turns on (full HD, then the package, then the notes); the last
+      // group's Tab goes to Done. Escape closes the panel.
       QTest::keyClick(local, Qt::Key_Tab);
+      auto* fullHd = Child<QAbstractButton>(*panel, "fullscreen.hd");
+      QCOMPARE(QApplication::focusWidget(), Child(*panel, "fullscreen.no"));
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+      QVERIFY(fullHd->isChecked());
+      QCOMPARE(settings.value(QStringLiteral("fullscreen")).toString(), QStringLiteral("hd"));
+      QTest::keyClick(fullHd, Qt::Key_Tab);
       auto* package = Child<QAbstractButton>(*panel, "scorm.on");
       QCOMPARE(QApplication::focusWidget(), Child(*panel, "scorm.off"));
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
@@ -156,6 +161,7 @@ class WindowDesktopTests : public QObject {
     }
 
     quillet::PlayerSource player = quillet::PlayerSource::kOnline;
+    bool fullHd = false;
     bool learningPackage = false;
     bool notes = false;
     int conversions = 0;
@@ -164,6 +170,7 @@ class WindowDesktopTests : public QObject {
              [&](quillet::JobState&, const std::string&, const std::string&, const quillet::ConversionSetup& setup,
                  quillet::ConversionObserver&, const quillet::CancelFlag&) {
                player = setup.player;
+               fullHd = setup.fullHd;
                learningPackage = setup.learningPackage;
                notes = setup.notes;
                ++conversions;
@@ -177,6 +184,7 @@ class WindowDesktopTests : public QObject {
     Click(form, "LabelConvert");
     QVERIFY(WaitUntil([&] { return conversions == 1 && !form.IsConverting(); }));
     QCOMPARE(player, quillet::PlayerSource::kBesidePage);
+    QVERIFY(fullHd);
     QVERIFY(learningPackage);
     QVERIFY(notes);
   }

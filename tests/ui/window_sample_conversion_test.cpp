@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <unistd.h>
 
@@ -132,11 +133,16 @@ class WindowSampleConversionTests : public QObject {
     QCOMPARE(form.Job().m_SwfPath, movie.toStdString());
     QFile movieFile(movie);
     QVERIFY(movieFile.open(QIODevice::ReadOnly));
-    QCOMPARE(movieFile.read(3), QByteArray("FWS"));
+    QCOMPARE(movieFile.read(3), QByteArray("CWS"));
     // lblSize0 chose the small size: the frame is a third of the 720 x 540
     // slide, 240 x 180 pixels of 20 twips.
-    movieFile.read(5);  // version and file length
-    QCOMPARE(FrameTwips(movieFile.read(17)), QSize(4800, 3600));
+    movieFile.read(1);                            // version
+    const QByteArray length = movieFile.read(4);  // little-endian; qUncompress takes the body's size big-endian
+    QByteArray expected(4, '\0');
+    const quint32 bodySize = qFromLittleEndian<quint32>(length.constData()) - 8;
+    qToBigEndian(bodySize, expected.data());
+    const QByteArray body = qUncompress(expected + movieFile.readAll());
+    QCOMPARE(FrameTwips(body.left(17)), QSize(4800, 3600));
     QVERIFY(QFile::exists(movie + QStringLiteral(".js")));
   }
 
