@@ -23,13 +23,16 @@
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
+import zlib from 'node:zlib';
 import { decodeJpeg, launchBrowser, moviePictures, parseOptions, runSteps, startServer } from './harness.mjs';
 import { openPage } from './slide_page.mjs';
 
 const options = parseOptions(['quillet', 'deck', 'work'], 'node links_test.mjs --quillet QUILLET --deck DECK --work DIR');
 
-// The movie's tags as { code, body }.
-function movieTags(swf) {
+// The movie's tags as { code, body }; a compressed movie (CWS) is inflated first.
+function movieTags(movie) {
+  const swf = movie.toString('latin1', 0, 3) === 'CWS'
+    ? Buffer.concat([movie.subarray(0, 8), zlib.inflateSync(movie.subarray(8))]) : movie;
   const bits = swf[8] >> 3;
   let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
   const tags = [];

@@ -226,8 +226,10 @@ TEST(SlideShowKiosk, FirstFrameSetsUpTheTimerOnce) {
   std::vector<std::vector<ActionRecord>> actions;
   for (const Tag& tag : built.LibraryMovie().Assemble().tags)
     if (const auto* action = std::get_if<DoActionTag>(&tag)) actions.push_back(action->actions);
-  ASSERT_EQ(actions.size(), 3u + 1u + 2u * 2u);
-  const std::vector<ActionRecord>& timer = actions[3];
+  // Frame 1: stop, the slide's report, the go-to callback, the start slide,
+  // then the timer; later frames stop and report.
+  ASSERT_EQ(actions.size(), 4u + 1u + 2u * 2u);
+  const std::vector<ActionRecord>& timer = actions[4];
   const auto has = [&](const PushValue& value) {
     return std::any_of(timer.begin(), timer.end(), [&](const ActionRecord& record) {
       return std::find(record.values.begin(), record.values.end(), value) != record.values.end();
