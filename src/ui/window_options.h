@@ -32,7 +32,7 @@ inline constexpr std::array kPlayerValues{OptionValue{"online", "online"}, Optio
 // Whether the slides are drawn for full screen (quillet convert --size hd),
 // which takes the place of the size chosen with the skin's three dots.
 inline constexpr const char* kFullScreenKey = "fullscreen";
-inline constexpr std::array kFullScreenValues{OptionValue{"no", "the size chosen above"},
+inline constexpr std::array kFullScreenValues{OptionValue{"no", "the chosen size"},
                                               OptionValue{"hd", "full HD (1920 x 1080)"}};
 // Whether NAME.zip, a package for a learning platform (SCORM 1.2), is
 // written too. Stored as "off" or "on"; `quillet convert --scorm` is "on".
