@@ -347,8 +347,9 @@ std::size_t WriteOutputs(const JobState& job, const DeckOutputs& outputs, const 
     const std::string_view movieView(reinterpret_cast<const char*>(movieBytes.data()), movieBytes.size());
     PendingFile movieFile(job.m_SwfPath);
     movieFile.Write(movieView);
+    const std::string script = MovieScript(outputs.movieFileName, movieView);
     PendingFile scriptFile(outputs.scriptPath);
-    scriptFile.Write(MovieScript(outputs.movieFileName, movieView));
+    scriptFile.Write(script);
     PendingFile pageFile(outputs.pagePath);
     const std::string transcript = TranscriptHtml(outputs.baseName, texts);
     // The page draws an hd movie at most at half its size, so that a screen
@@ -370,7 +371,6 @@ std::size_t WriteOutputs(const JobState& job, const DeckOutputs& outputs, const 
                            PlayerSource::kBesidePage, ScormPageScript(static_cast<int>(texts.size()))) +
           "\r\n";
       package.movie = movieView;
-      const std::string script = MovieScript(outputs.movieFileName, movieView);
       package.movieScript = script;
       package.playerFiles = FindPlayerFiles(setup.programFolder);
       packageFile.emplace(outputs.packagePath);

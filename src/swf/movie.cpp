@@ -92,6 +92,21 @@ void ReplaceMovieFile(const std::string& path, const std::vector<std::uint8_t>& 
   }
 }
 
+// AVM1 programs are built from runs of records.
+using Records = std::vector<ActionRecord>;
+
+ActionRecord Simple(ActionCode code) { return ActionRecord::Simple(code); }
+
+ActionRecord Push(std::vector<PushValue> values) {
+  return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
+}
+
+Records Join(std::initializer_list<Records> parts) {
+  Records records;
+  for (const Records& part : parts) records.insert(records.end(), part.begin(), part.end());
+  return records;
+}
+
 }  // namespace
 
 // ---- Action ---------------------------------------------------------------
@@ -125,11 +140,6 @@ void Action::MakeActionGotoFrameOfVariable(const std::string& variable, std::int
   if (frameCount < 1 || frameCount > kLargestFrame + 1)
     Fail("MakeActionGotoFrameOfVariable",
          "the frame count " + std::to_string(frameCount) + " is outside 1 to " + std::to_string(kLargestFrame + 1));
-  using Records = std::vector<ActionRecord>;
-  const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
-  const auto push = [](std::vector<PushValue> values) {
-    return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
-  };
   // The bytes of `records`, which a branch or a function body holds: the
   // variable's name is in them three times.
   const auto length = [&variable](const Records& records) {
@@ -143,20 +153,15 @@ void Action::MakeActionGotoFrameOfVariable(const std::string& variable, std::int
   const auto branchOver = [&length](ActionCode code, const Records& skipped) {
     return ActionRecord{.code = code, .branchOffset = static_cast<std::int16_t>(length(skipped))};
   };
-  const auto join = [](std::initializer_list<Records> parts) {
-    Records records;
-    for (const Records& part : parts) records.insert(records.end(), part.begin(), part.end());
-    return records;
-  };
   // Properties of the timeline the action runs on (target ""), by index.
   constexpr std::int32_t kTotalFrames = 5;
   constexpr std::int32_t kVisible = 7;
   constexpr std::int32_t kFramesLoaded = 12;
   const auto getProperty = [&](std::int32_t index) {
-    return Records{push({"", index}), simple(ActionCode::kGetProperty)};
+    return Records{Push({"", index}), Simple(ActionCode::kGetProperty)};
   };
   const auto setProperty = [&](std::int32_t index, std::int32_t value) {
-    return Records{push({"", index, value}), simple(ActionCode::kSetProperty)};
+    return Records{Push({"", index, value}), Simple(ActionCode::kSetProperty)};
   };
   const ActionRecord goToN{.code = ActionCode::kGotoFrame2, .play = false};
 
@@ -166,41 +171,41 @@ void Action::MakeActionGotoFrameOfVariable(const std::string& variable, std::int
   // the timeline waits hidden rather than show the first frame: n goes back
   // into the variable, and an onEnterFrame handler makes the go-to once
   // every frame is loaded, shows the timeline again and removes itself.
-  const Records loading = join({getProperty(kFramesLoaded), getProperty(kTotalFrames), {simple(ActionCode::kLess2)}});
-  const Records whenLoaded = join({{push({"onEnterFrame", Undefined{}}), simple(ActionCode::kSetVariable)},
+  const Records loading = Join({getProperty(kFramesLoaded), getProperty(kTotalFrames), {Simple(ActionCode::kLess2)}});
+  const Records whenLoaded = Join({{Push({"onEnterFrame", Undefined{}}), Simple(ActionCode::kSetVariable)},
                                    setProperty(kVisible, 1),
-                                   {push({variable}), simple(ActionCode::kGetVariable), push({variable, Undefined{}}),
-                                    simple(ActionCode::kSetVariable), goToN}});
-  const Records handler = join({loading, {branchOver(ActionCode::kIf, whenLoaded)}, whenLoaded});
-  const Records pop = {simple(ActionCode::kPop)};
+                                   {Push({variable}), Simple(ActionCode::kGetVariable), Push({variable, Undefined{}}),
+                                    Simple(ActionCode::kSetVariable), goToN}});
+  const Records handler = Join({loading, {branchOver(ActionCode::kIf, whenLoaded)}, whenLoaded});
+  const Records pop = {Simple(ActionCode::kPop)};
   const Records wait =
-      join({{push({variable}), simple(ActionCode::kStackSwap), simple(ActionCode::kSetVariable)},
+      Join({{Push({variable}), Simple(ActionCode::kStackSwap), Simple(ActionCode::kSetVariable)},
             setProperty(kVisible, 0),
-            {push({"onEnterFrame"}), ActionRecord{.code = ActionCode::kDefineFunction,
+            {Push({"onEnterFrame"}), ActionRecord{.code = ActionCode::kDefineFunction,
                                                   .codeSize = static_cast<std::uint16_t>(length(handler))}},
             handler,
-            {simple(ActionCode::kSetVariable), branchOver(ActionCode::kJump, pop)}});
-  const Records goNow = {goToN, branchOver(ActionCode::kJump, join({wait, pop}))};
-  const Records valid = join({loading, {branchOver(ActionCode::kIf, goNow)}, goNow, wait});
+            {Simple(ActionCode::kSetVariable), branchOver(ActionCode::kJump, pop)}});
+  const Records goNow = {goToN, branchOver(ActionCode::kJump, Join({wait, pop}))};
+  const Records valid = Join({loading, {branchOver(ActionCode::kIf, goNow)}, goNow, wait});
 
   // n = Number(variable), and the variable is cleared, so that going back
   // to this frame later does not go to n again. Each check that fails
   // (not whole, below 1, above frameCount) skips to the Pop that drops n.
-  const Records belowLast = join({{simple(ActionCode::kPushDuplicate), push({frameCount}), simple(ActionCode::kGreater),
+  const Records belowLast = Join({{Simple(ActionCode::kPushDuplicate), Push({frameCount}), Simple(ActionCode::kGreater),
                                    branchOver(ActionCode::kIf, valid)},
                                   valid});
-  const Records fromFirst = join({{simple(ActionCode::kPushDuplicate), push({std::int32_t{1}}),
-                                   simple(ActionCode::kLess2), branchOver(ActionCode::kIf, belowLast)},
+  const Records fromFirst = Join({{Simple(ActionCode::kPushDuplicate), Push({std::int32_t{1}}),
+                                   Simple(ActionCode::kLess2), branchOver(ActionCode::kIf, belowLast)},
                                   belowLast});
   const Records whole =
-      join({{push({variable}), simple(ActionCode::kGetVariable), push({variable, Undefined{}}),
-             simple(ActionCode::kSetVariable), simple(ActionCode::kToNumber), simple(ActionCode::kPushDuplicate),
-             simple(ActionCode::kPushDuplicate), simple(ActionCode::kToInteger), simple(ActionCode::kEquals2),
-             simple(ActionCode::kNot), branchOver(ActionCode::kIf, fromFirst)},
+      Join({{Push({variable}), Simple(ActionCode::kGetVariable), Push({variable, Undefined{}}),
+             Simple(ActionCode::kSetVariable), Simple(ActionCode::kToNumber), Simple(ActionCode::kPushDuplicate),
+             Simple(ActionCode::kPushDuplicate), Simple(ActionCode::kToInteger), Simple(ActionCode::kEquals2),
+             Simple(ActionCode::kNot), branchOver(ActionCode::kIf, fromFirst)},
             fromFirst});
   ActionProgram program;
   program.framesNeeded = static_cast<std::uint32_t>(frameCount);
-  program.records = join({whole, pop});
+  program.records = Join({whole, pop});
   action_ = std::move(program);
 }
 
@@ -215,28 +220,23 @@ void Action::MakeActionGotoFrameCallback(const std::string& name, std::int32_t f
   if (frameCount < 1 || frameCount > kLargestFrame + 1)
     Fail("MakeActionGotoFrameCallback",
          "the frame count " + std::to_string(frameCount) + " is outside 1 to " + std::to_string(kLargestFrame + 1));
-  using Records = std::vector<ActionRecord>;
-  const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
-  const auto push = [](std::vector<PushValue> values) {
-    return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
-  };
   const auto branchTo = [](std::size_t bytes) {
     return ActionRecord{.code = ActionCode::kIf, .branchOffset = static_cast<std::int16_t>(bytes)};
   };
   constexpr std::int32_t kTotalFrames = 5;
   constexpr std::int32_t kFramesLoaded = 12;
-  const Records fail = {simple(ActionCode::kPop), push({Boolean{false}}), simple(ActionCode::kReturn)};
-  const Records go = {ActionRecord{.code = ActionCode::kGotoFrame2, .play = false}, push({Boolean{true}}),
-                      simple(ActionCode::kReturn)};
+  const Records fail = {Simple(ActionCode::kPop), Push({Boolean{false}}), Simple(ActionCode::kReturn)};
+  const Records go = {ActionRecord{.code = ActionCode::kGotoFrame2, .play = false}, Push({Boolean{true}}),
+                      Simple(ActionCode::kReturn)};
   // The checks, last first: each skips what follows it up to `fail`.
   std::vector<Records> checks = {
-      {push({"n"}), simple(ActionCode::kGetVariable), simple(ActionCode::kToNumber), simple(ActionCode::kPushDuplicate),
-       simple(ActionCode::kPushDuplicate), simple(ActionCode::kToInteger), simple(ActionCode::kEquals2),
-       simple(ActionCode::kNot)},
-      {simple(ActionCode::kPushDuplicate), push({std::int32_t{1}}), simple(ActionCode::kLess2)},
-      {simple(ActionCode::kPushDuplicate), push({frameCount}), simple(ActionCode::kGreater)},
-      {push({"", kFramesLoaded}), simple(ActionCode::kGetProperty), push({"", kTotalFrames}),
-       simple(ActionCode::kGetProperty), simple(ActionCode::kLess2)},
+      {Push({"n"}), Simple(ActionCode::kGetVariable), Simple(ActionCode::kToNumber), Simple(ActionCode::kPushDuplicate),
+       Simple(ActionCode::kPushDuplicate), Simple(ActionCode::kToInteger), Simple(ActionCode::kEquals2),
+       Simple(ActionCode::kNot)},
+      {Simple(ActionCode::kPushDuplicate), Push({std::int32_t{1}}), Simple(ActionCode::kLess2)},
+      {Simple(ActionCode::kPushDuplicate), Push({frameCount}), Simple(ActionCode::kGreater)},
+      {Push({"", kFramesLoaded}), Simple(ActionCode::kGetProperty), Push({"", kTotalFrames}),
+       Simple(ActionCode::kGetProperty), Simple(ActionCode::kLess2)},
   };
   Records body = go;
   for (auto check = checks.rbegin(); check != checks.rend(); ++check) {
@@ -250,15 +250,15 @@ void Action::MakeActionGotoFrameCallback(const std::string& name, std::int32_t f
                                   .codeSize = static_cast<std::uint16_t>(ActionLength(body)),
                                   .parameters = {"n"}}};
   records.insert(records.end(), body.begin(), body.end());
-  const Records call = {push({Null{}, name, std::int32_t{3}, "flash"}),
-                        simple(ActionCode::kGetVariable),
-                        push({"external"}),
-                        simple(ActionCode::kGetMember),
-                        push({"ExternalInterface"}),
-                        simple(ActionCode::kGetMember),
-                        push({"addCallback"}),
-                        simple(ActionCode::kCallMethod),
-                        simple(ActionCode::kPop)};
+  const Records call = {Push({Null{}, name, std::int32_t{3}, "flash"}),
+                        Simple(ActionCode::kGetVariable),
+                        Push({"external"}),
+                        Simple(ActionCode::kGetMember),
+                        Push({"ExternalInterface"}),
+                        Simple(ActionCode::kGetMember),
+                        Push({"addCallback"}),
+                        Simple(ActionCode::kCallMethod),
+                        Simple(ActionCode::kPop)};
   records.insert(records.end(), call.begin(), call.end());
   action_ = ActionProgram{std::move(records), static_cast<std::uint32_t>(frameCount)};
 }
@@ -268,53 +268,43 @@ void Action::MakeActionAdvanceEvery(std::int32_t milliseconds) {
   constexpr std::int32_t kCheckEvery = 250;  // milliseconds
   if (milliseconds < 1 || milliseconds > kDay)
     Fail("MakeActionAdvanceEvery", "the wait of " + std::to_string(milliseconds) + " ms is outside 1 ms to a day");
-  using Records = std::vector<ActionRecord>;
-  const auto simple = [](ActionCode code) { return ActionRecord::Simple(code); };
-  const auto push = [](std::vector<PushValue> values) {
-    return ActionRecord{.code = ActionCode::kPush, .values = std::move(values)};
-  };
-  const auto join = [](std::initializer_list<Records> parts) {
-    Records records;
-    for (const Records& part : parts) records.insert(records.end(), part.begin(), part.end());
-    return records;
-  };
   const auto branchOver = [](ActionCode code, const Records& skipped) {
     return ActionRecord{.code = code, .branchOffset = static_cast<std::int16_t>(ActionLength(skipped))};
   };
   // An anonymous function of `body`, left on the stack.
   const auto function = [&](const Records& body) {
-    return join({{ActionRecord{.code = ActionCode::kDefineFunction,
+    return Join({{ActionRecord{.code = ActionCode::kDefineFunction,
                                .codeSize = static_cast<std::uint16_t>(ActionLength(body))}},
                  body});
   };
   const std::string waitFrom = "quilletWaitFrom";
   const std::string started = "quilletAdvancing";
   // waitFrom = getTimer()
-  const Records restart = {push({waitFrom}), simple(ActionCode::kGetTime), simple(ActionCode::kSetVariable)};
+  const Records restart = {Push({waitFrom}), Simple(ActionCode::kGetTime), Simple(ActionCode::kSetVariable)};
   // if (!(getTimer() - waitFrom < milliseconds)) { restart; _root.play(); }
-  const Records advance = join({restart,
-                                {push({std::int32_t{0}, "_root"}), simple(ActionCode::kGetVariable), push({"play"}),
-                                 simple(ActionCode::kCallMethod), simple(ActionCode::kPop)}});
-  const Records tick = join(
-      {{simple(ActionCode::kGetTime), push({waitFrom}), simple(ActionCode::kGetVariable), simple(ActionCode::kSubtract),
-        push({milliseconds}), simple(ActionCode::kLess2), branchOver(ActionCode::kIf, advance)},
+  const Records advance = Join({restart,
+                                {Push({std::int32_t{0}, "_root"}), Simple(ActionCode::kGetVariable), Push({"play"}),
+                                 Simple(ActionCode::kCallMethod), Simple(ActionCode::kPop)}});
+  const Records tick = Join(
+      {{Simple(ActionCode::kGetTime), Push({waitFrom}), Simple(ActionCode::kGetVariable), Simple(ActionCode::kSubtract),
+        Push({milliseconds}), Simple(ActionCode::kLess2), branchOver(ActionCode::kIf, advance)},
        advance});
   const Records setUp =
-      join({{push({started, std::int32_t{1}}), simple(ActionCode::kSetVariable)},
+      Join({{Push({started, std::int32_t{1}}), Simple(ActionCode::kSetVariable)},
             restart,
-            {push({"onMouseDown"})},
+            {Push({"onMouseDown"})},
             function(restart),
-            {simple(ActionCode::kSetVariable), push({"onKeyDown"})},
+            {Simple(ActionCode::kSetVariable), Push({"onKeyDown"})},
             function(restart),
-            {simple(ActionCode::kSetVariable), push({"_root"}), simple(ActionCode::kGetVariable),
-             push({std::int32_t{1}, "Key"}), simple(ActionCode::kGetVariable), push({"addListener"}),
-             simple(ActionCode::kCallMethod), simple(ActionCode::kPop), push({kCheckEvery})},
+            {Simple(ActionCode::kSetVariable), Push({"_root"}), Simple(ActionCode::kGetVariable),
+             Push({std::int32_t{1}, "Key"}), Simple(ActionCode::kGetVariable), Push({"addListener"}),
+             Simple(ActionCode::kCallMethod), Simple(ActionCode::kPop), Push({kCheckEvery})},
             function(tick),
-            {push({std::int32_t{2}, "setInterval"}), simple(ActionCode::kCallFunction), simple(ActionCode::kPop)}});
+            {Push({std::int32_t{2}, "setInterval"}), Simple(ActionCode::kCallFunction), Simple(ActionCode::kPop)}});
   if (ActionLength(setUp) > 0x7FFF) Fail("MakeActionAdvanceEvery", "the timer's actions are too long");
   ActionProgram program;
   program.records =
-      join({{push({started}), simple(ActionCode::kGetVariable), branchOver(ActionCode::kIf, setUp)}, setUp});
+      Join({{Push({started}), Simple(ActionCode::kGetVariable), branchOver(ActionCode::kIf, setUp)}, setUp});
   action_ = std::move(program);
 }
 

@@ -33,7 +33,9 @@
 //   screenshotPixels(page, clip)  the page's pixels in a rectangle, as
 //                            { width, height, data } with RGBA bytes.
 //   decodePng(buffer)        the same for a PNG buffer (8-bit RGB or RGBA).
-//   moviePictures(swf)       the JPEG pictures of an uncompressed SWF file
+//   movieTags(swf)           the tags of an SWF file (FWS, or CWS inflated),
+//                            as { code, body }, in file order.
+//   moviePictures(swf)       the JPEG pictures of an SWF file
 //                            (DefineBitsJPEG2 bodies), in file order.
 //   decodeJpeg(path)         the JPEG decoded by libjpeg-turbo's djpeg, as
 //                            { width, height, data } with RGB bytes.
@@ -372,14 +374,15 @@ export async function screenshotPixels(page, clip) {
   return decodePng(png);
 }
 
-// The JPEG pictures of an SWF movie (DefineBitsJPEG2 tags), in file order.
-export function moviePictures(movie) {
+// The tags of an SWF movie as { code, body }, in file order; a compressed
+// movie (CWS) is inflated first.
+export function movieTags(movie) {
   const signature = movie.toString('latin1', 0, 3);
   if (signature !== 'FWS' && signature !== 'CWS') throw new Error('the movie is not an SWF file');
   const swf = signature === 'CWS' ? Buffer.concat([movie.subarray(0, 8), zlib.inflateSync(movie.subarray(8))]) : movie;
   const bits = swf[8] >> 3;
   let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
-  const pictures = [];
+  const tags = [];
   while (at < swf.length) {
     const codeAndLength = swf.readUInt16LE(at);
     let length = codeAndLength & 0x3f;
@@ -388,10 +391,15 @@ export function moviePictures(movie) {
       length = swf.readUInt32LE(at);
       at += 4;
     }
-    if (codeAndLength >> 6 === 21) pictures.push(swf.subarray(at + 2, at + length));
+    tags.push({ code: codeAndLength >> 6, body: swf.subarray(at, at + length) });
     at += length;
   }
-  return pictures;
+  return tags;
+}
+
+// The JPEG pictures of an SWF movie (DefineBitsJPEG2 tags), in file order.
+export function moviePictures(movie) {
+  return movieTags(movie).filter(({ code }) => code === 21).map(({ body }) => body.subarray(2));
 }
 
 // Reference pixels from an independent decoder (libjpeg-turbo's djpeg).

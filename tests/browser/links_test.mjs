@@ -23,32 +23,12 @@
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
-import zlib from 'node:zlib';
-import { decodeJpeg, launchBrowser, moviePictures, parseOptions, runSteps, startServer } from './harness.mjs';
+import {
+  decodeJpeg, launchBrowser, moviePictures, movieTags, parseOptions, runSteps, startServer,
+} from './harness.mjs';
 import { openPage } from './slide_page.mjs';
 
 const options = parseOptions(['quillet', 'deck', 'work'], 'node links_test.mjs --quillet QUILLET --deck DECK --work DIR');
-
-// The movie's tags as { code, body }; a compressed movie (CWS) is inflated first.
-function movieTags(movie) {
-  const swf = movie.toString('latin1', 0, 3) === 'CWS'
-    ? Buffer.concat([movie.subarray(0, 8), zlib.inflateSync(movie.subarray(8))]) : movie;
-  const bits = swf[8] >> 3;
-  let at = 8 + Math.ceil((5 + 4 * bits) / 8) + 4;
-  const tags = [];
-  while (at < swf.length) {
-    const codeAndLength = swf.readUInt16LE(at);
-    let length = codeAndLength & 0x3f;
-    at += 2;
-    if (length === 0x3f) {
-      length = swf.readUInt32LE(at);
-      at += 4;
-    }
-    tags.push({ code: codeAndLength >> 6, body: swf.subarray(at, at + length) });
-    at += length;
-  }
-  return tags;
-}
 
 // Each link area: its frame (0-based), its rectangle in pixels and its action's bytes as text.
 function linkAreas(swf) {
